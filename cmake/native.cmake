@@ -1,0 +1,28 @@
+# Native build: the engine's logic against the fake platform, under
+# AddressSanitizer and UndefinedBehaviorSanitizer (SANITIZE=address, the
+# default) or ThreadSanitizer (SANITIZE=thread).
+set(SANITIZE "address" CACHE STRING "address or thread")
+if(SANITIZE STREQUAL "thread")
+  set(sanitizer_flags -fsanitize=thread)
+else()
+  set(sanitizer_flags -fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+add_compile_options(${sanitizer_flags} -fno-omit-frame-pointer -g)
+add_link_options(${sanitizer_flags})
+# The flags above apply to targets made after this point; the core library
+# was made before, so give it the same.
+target_compile_options(core PRIVATE ${sanitizer_flags} -fno-omit-frame-pointer -g)
+
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+
+file(GLOB fake_sources CONFIGURE_DEPENDS tests/fake/*.cpp)
+add_library(fake_platform STATIC ${fake_sources})
+target_link_libraries(fake_platform PUBLIC core)
+
+file(GLOB unit_sources CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(unit_tests ${unit_sources})
+target_link_libraries(unit_tests PRIVATE core fake_platform GTest::gtest_main Threads::Threads)
+# core and fake_platform call each other.
+target_link_libraries(core PUBLIC fake_platform)
+add_test(NAME unit_tests COMMAND unit_tests)

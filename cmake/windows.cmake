@@ -1,0 +1,44 @@
+# Windows build (MinGW-w64 cross build here, or natively on Windows): the
+# Win32 platform layer, the two programs, and the tests that run under Wine.
+if(NOT MSVC)
+  add_link_options(-static)
+  # Resource scripts are UTF-8; their texts become UTF-16 in the resources.
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+endif()
+
+file(GLOB platform_sources CONFIGURE_DEPENDS platform/win32/*.cpp)
+add_library(platform_win32 STATIC ${platform_sources})
+target_include_directories(platform_win32 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(platform_win32 PUBLIC
+  user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32)
+target_link_libraries(core PUBLIC platform_win32)
+
+# update.exe and setup.exe share every source; only their resources differ
+# (the update window, or the setup window with the install options dialog).
+file(GLOB app_sources CONFIGURE_DEPENDS app/*.cpp)
+list(REMOVE_ITEM app_sources ${CMAKE_CURRENT_SOURCE_DIR}/app/product_config.cpp)
+foreach(program update setup)
+  add_executable(${program} WIN32 ${app_sources} resources/${program}.rc)
+  target_link_libraries(${program} PRIVATE core)
+endforeach()
+
+# GoogleTest, cross-built from Debian's sources.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest googletest EXCLUDE_FROM_ALL)
+
+# The platform layer against the real system (run under Wine).
+file(GLOB win32_test_sources CONFIGURE_DEPENDS tests/win32/*.cpp)
+add_executable(win32_tests ${win32_test_sources})
+target_link_libraries(win32_tests PRIVATE core gtest_main)
+add_test(NAME win32_tests COMMAND win32_tests)
+
+# The real programs driven through their windows (run under Wine).
+file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
+add_executable(e2e_tests ${e2e_sources})
+target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(e2e_tests PRIVATE gtest_main user32 advapi32 shell32 ole32 uuid)
+add_dependencies(e2e_tests update setup)
+add_test(NAME e2e_tests COMMAND e2e_tests)
+set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT
+  "PROGRAM_DIR=${CMAKE_CURRENT_BINARY_DIR}")

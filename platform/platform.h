@@ -1,0 +1,149 @@
+// The thin layer through which engine/, transfer/ and shell/ reach the system.
+//
+// Every function here is one system call (or one short, fixed sequence of
+// them), named for what its caller relies on. All logic stays above: bounded
+// copies, formatting, list walks, the cancel handshake. The program links the
+// Win32 implementation (platform/win32/); the native tests link a fake that
+// can be told to fail any call (tests/fake/).
+//
+// Paths are ANSI strings in the system code page (932), NUL-terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Opaque handles of the system's objects; null means "none".
+using WindowHandle = void*;
+using RegistryKey = void*;
+using FileHandle = void*;
+using ThreadHandle = void*;
+struct Stream;
+
+// ---- Buffered file streams (the file copier) ------------------------------
+
+// Opens a buffered stream with an fopen mode ("rb", "wb"); null on failure.
+Stream* openStream(const char* path, const char* mode);
+// Reads up to size bytes; fewer at the end of the file or on a read error.
+size_t readStream(Stream* stream, void* buffer, size_t size);
+// Writes size bytes; returns how many were written (fewer on an error).
+size_t writeStream(Stream* stream, const void* buffer, size_t size);
+// Closes the stream; false when buffered data could not be written out.
+bool closeStream(Stream* stream);
+
+// ---- Files and folders ----------------------------------------------------
+
+// True when the file opens for reading as text (the C runtime's fopen "r").
+bool canOpenForReading(const char* path);
+// Opens the file for reading with no sharing at all and reports the low 32
+// bits of its size; false when it cannot be opened so.
+bool exclusiveFileSize(const char* path, uint32_t& lowSize);
+// The system's own copy of one file, overwriting an existing target.
+bool systemCopyFile(const char* source, const char* target);
+// Sets the file's attributes to "normal" (none set).
+bool setAttributesNormal(const char* path);
+// True when a directory search finds the path.
+bool fileFound(const char* path);
+bool deleteFile(const char* path);
+// The C runtime's _chdir and _mkdir; removeDirectory removes an empty folder.
+bool changeDirectory(const char* path);
+bool makeDirectory(const char* path);
+bool removeDirectory(const char* path);
+
+// File times, as the system's 64-bit FILETIME values.
+struct FileTimes {
+    uint64_t creation;
+    uint64_t lastAccess;
+    uint64_t lastWrite;
+};
+// Opens an existing file to read its times (read access, others may read).
+FileHandle openTimeSource(const char* path);
+// Opens an existing file to set its times (read and write access, others may
+// read and write).
+FileHandle openTimeTarget(const char* path);
+bool readFileTimes(FileHandle file, FileTimes& times);
+bool writeFileTimes(FileHandle file, const FileTimes& times);
+void closeFile(FileHandle file);
+
+// Full path of the running program's file, NUL-terminated; false when the
+// call failed or the path did not fit.
+bool moduleFileName(char* buffer, size_t capacity);
+
+// ---- Drives -----------------------------------------------------------------
+
+// The system's drive type code for a root such as "d:\" (GetDriveTypeA).
+unsigned driveType(const char* root);
+// Copies the volume label of the drive into label (bounded, NUL-terminated);
+// false, leaving label untouched, when the volume cannot be read.
+bool volumeLabel(const char* root, char* label, size_t capacity);
+// Total free bytes of the disk that holds folder (not only the caller's
+// quota); false when the disk cannot be queried.
+bool diskFreeBytes(const char* folder, uint64_t& freeBytes);
+
+// ---- Registry (HKEY_LOCAL_MACHINE, full access) ----------------------------
+
+enum RegistryType : uint32_t { kRegistryText = 1, kRegistryDword = 4 };
+
+bool registryOpenKey(const char* path, RegistryKey& key);
+// Opens the key, creating it when it does not exist.
+bool registryCreateKey(const char* path, RegistryKey& key);
+void registryCloseKey(RegistryKey key);
+bool registryDeleteKey(const char* path);
+bool registrySetValue(RegistryKey key, const char* name, uint32_t type,
+                      const void* data, uint32_t size);
+// Reads the value's bytes whatever its type; size is the buffer's capacity on
+// entry and the number of bytes stored on return. False when the value is
+// missing or does not fit.
+bool registryQueryValue(RegistryKey key, const char* name, void* data,
+                        uint32_t& size);
+
+// ---- Threads and time -------------------------------------------------------
+
+using ThreadProc = void (*)(void* argument);
+// Starts a thread running proc(argument); false when it could not start.
+bool startThread(ThreadProc proc, void* argument, uint32_t& threadId,
+                 ThreadHandle& handle);
+void waitThread(ThreadHandle handle);
+void closeThread(ThreadHandle handle);
+// Milliseconds of the system's multimedia clock (wraps modulo 2^32).
+uint32_t milliseconds();
+// Gives up the rest of this thread's time slice (Sleep(0)).
+void yieldThread();
+// Takes one queued message of this thread, if any, and dispatches it; false
+// when the queue was empty.
+bool pumpOneMessage();
+
+// ---- Message boxes and dialog controls ------------------------------------
+
+enum MessageBoxFlags : unsigned {
+    kReportFlags = 0x30,    // OK, warning icon
+    kQuestionFlags = 0x24,  // Yes and No, question icon
+};
+enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerYes = 6, kAnswerNo = 7 };
+
+int messageBox(WindowHandle owner, const char* text, const char* caption,
+               unsigned flags);
+// These do nothing when the window or its control does not exist.
+void setControlText(WindowHandle dialog, int controlId, const char* text);
+void enableControl(WindowHandle dialog, int controlId, bool enabled);
+intptr_t sendControlMessage(WindowHandle dialog, int controlId,
+                            unsigned message, uintptr_t wParam,
+                            intptr_t lParam);
+
+// ---- Shell --------------------------------------------------------------------
+
+// The path of a special folder (by CSIDL) into buffer (bounded; emptied when
+// the folder is unknown); false when the shell did not find it.
+bool specialFolderPath(int csidl, char* buffer, size_t capacity);
+// Saves a shell link at linkFile pointing at target, with workingDirectory,
+// no arguments, icon index 0, no hotkey, an empty description and the show
+// command SW_SHOW. False when COM, the link object or the save failed.
+bool saveShellLink(const char* linkFile, const char* target,
+                   const char* workingDirectory);
+// Loads a shell link and copies its working directory into buffer (bounded);
+// false, leaving buffer untouched, when the link cannot be loaded.
+bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer,
+                                   size_t capacity);
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+// A fake of platform/platform.h for the native tests.
+//
+// Drive-letter paths ("c:\Games\x.pac") map onto a temporary host folder
+// (<root>/c/Games/x.pac); the registry lives in memory; message boxes are
+// answered from a script and recorded; the clock is manual; control texts,
+// enable states and progress-bar messages are recorded; any call can be told
+// to fail. reset() gives every test a fresh, empty world.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace fake {
+
+// Every call of the platform layer, for failure injection and counting.
+enum class Call {
+    OpenStream, ReadStream, WriteStream, CloseStream,
+    CanOpenForReading, ExclusiveFileSize, SystemCopyFile, SetAttributesNormal,
+    FileFound, DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory,
+    OpenTimeSource, OpenTimeTarget, ReadFileTimes, WriteFileTimes,
+    ModuleFileName, DriveType, VolumeLabel, DiskFreeBytes,
+    RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
+    RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
+    LoadShellLinkWorkingDirectory,
+    Count
+};
+
+// Empties the world: a new temporary root, no drives but a fixed disk c:,
+// an empty registry, no scripted answers, clock at 0, nothing recorded.
+void reset();
+
+// ---- Files ------------------------------------------------------------------
+// Host path of a drive-letter path ("c:\a\b" -> "<root>/c/a/b").
+std::string hostPath(const std::string& windowsPath);
+// Writes a file (creating its folders) / reads it whole.
+void writeFile(const std::string& windowsPath, const std::string& contents);
+std::string readFile(const std::string& windowsPath);
+bool exists(const std::string& windowsPath);
+void makeFolder(const std::string& windowsPath);
+// A file that others hold open without sharing: exclusive opens, stream
+// opens for writing and time-target opens of it fail.
+void holdOpen(const std::string& windowsPath);
+// The read-only attribute: stream opens for writing, deletes and time-target
+// opens fail until setAttributesNormal clears it.
+void setReadOnly(const std::string& windowsPath, bool readOnly);
+bool isReadOnly(const std::string& windowsPath);
+// Times kept per file (a file starts with all three 0).
+void setTimes(const std::string& windowsPath, const platform::FileTimes& times);
+platform::FileTimes times(const std::string& windowsPath);
+// A sparse size reported for a file by exclusiveFileSize (low 32 bits are
+// taken of it), instead of its real size.
+void setReportedSize(const std::string& windowsPath, uint64_t size);
+// Writes to streams fail (return short) once this many more bytes have been
+// written in all; negative means never (the default).
+void setDiskSpaceForWrites(int64_t bytes);
+
+// ---- Drives, program file -----------------------------------------------
+// kind is the system's drive type code (3 fixed, 5 CD-ROM, ...); an empty
+// label with hasVolume false means no medium (the label cannot be read).
+void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume = true);
+void setFreeBytes(uint64_t bytes);
+void setModuleFileName(const std::string& windowsPath);
+
+// ---- Registry (HKEY_LOCAL_MACHINE; key paths compare without case) -------
+struct RegistryValue {
+    uint32_t type;
+    std::vector<unsigned char> data;
+};
+void setRegistryValue(const std::string& key, const std::string& name, uint32_t type,
+                      const std::vector<unsigned char>& data);
+void setRegistryText(const std::string& key, const std::string& name, const std::string& text);
+bool registryKeyExists(const std::string& key);
+bool registryValue(const std::string& key, const std::string& name, RegistryValue& value);
+// Keys opened and not yet closed.
+int openRegistryKeys();
+
+// ---- Message boxes --------------------------------------------------------
+struct ShownMessage {
+    platform::WindowHandle owner;
+    std::string text;
+    std::string caption;
+    unsigned flags;
+};
+// Answers for the next questions, in order; unscripted boxes answer OK/Yes.
+void answerNext(int answer);
+std::vector<ShownMessage> shownMessages();
+
+// ---- Dialog controls ------------------------------------------------------
+struct ControlMessage {
+    platform::WindowHandle dialog;
+    int controlId;
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+std::string controlText(platform::WindowHandle dialog, int controlId);
+// Every text ever set on the control, oldest first.
+std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId);
+// Controls start enabled.
+bool controlEnabled(platform::WindowHandle dialog, int controlId);
+std::vector<ControlMessage> controlMessages();
+
+// ---- Time, threads, messages --------------------------------------------
+void setClock(uint32_t milliseconds);
+void advanceClock(uint32_t milliseconds);
+// Runs on each pumpOneMessage (which then reports a message handled) and on
+// each yieldThread; lets a test act from inside a waiting loop.
+void onPump(std::function<void()> hook);
+// Runs inside the copy loop after each write to a stream; lets a test act
+// in the middle of a file.
+void onWrite(std::function<void()> hook);
+
+// ---- Shell ------------------------------------------------------------------
+void setSpecialFolder(int csidl, const std::string& windowsPath);
+struct ShellLink {
+    std::string target;
+    std::string workingDirectory;
+};
+// Links are kept as files holding "target\nworkingDirectory".
+bool readShellLink(const std::string& linkFile, ShellLink& link);
+
+// ---- Failure injection and counting ------------------------------------
+// The next `times` calls of call fail (times < 0: every call until reset).
+void failCall(Call call, int times = 1);
+// Fails the call only for this path (every time).
+void failCallFor(Call call, const std::string& windowsPath);
+int callCount(Call call);
+
+}  // namespace fake
