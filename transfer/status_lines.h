@@ -7,9 +7,6 @@
 // The main dialog's window; set when the dialog opens, null before.
 extern platform::WindowHandle mainDialog;
 
-constexpr int kStatusLine0Control = 1019;
-constexpr int kStatusLine1Control = 1021;
-
 // Sets status line 0 (control 1019) or 1 (control 1021) of mainDialog;
 // any other line is ignored.
 void setStatusText(const char* text, int line);
