@@ -172,3 +172,7 @@ uint32_t fileSize(const char* path);
 
 // Hook called at each registry step; it reports nothing.
 void trace(const char* format, ...);
+
+// Switch of the earlier edition's migration step; zero (off) in this
+// configuration.
+extern unsigned char migrationEnabled;

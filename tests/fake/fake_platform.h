@@ -59,6 +59,9 @@ void setReportedSize(const std::string& windowsPath, uint64_t size);
 void setDiskSpaceForWrites(int64_t bytes);
 
 // ---- Drives, program file -----------------------------------------------
+// After reset() the program file is c:\Setup\update.exe and the disk has
+// 100 GiB free; file names compare with case (drive letters and registry
+// key and value names without).
 // kind is the system's drive type code (3 fixed, 5 CD-ROM, ...); an empty
 // label with hasVolume false means no medium (the label cannot be read).
 void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume = true);
@@ -115,6 +118,8 @@ void onPump(std::function<void()> hook);
 void onWrite(std::function<void()> hook);
 
 // ---- Shell ------------------------------------------------------------------
+// reset() sets 22 (common Start menu) to c:\ProgramData\Microsoft\Windows\Start
+// Menu and 23 (common Programs) to its Programs folder, and creates them.
 void setSpecialFolder(int csidl, const std::string& windowsPath);
 struct ShellLink {
     std::string target;

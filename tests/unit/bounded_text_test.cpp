@@ -1,0 +1,62 @@
+#include "engine/bounded_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(BoundedText, CopiesAndAppendsWithinCapacityOnly) {
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_TRUE(copyText(buffer, sizeof buffer, "abcdefg"));
+    EXPECT_STREQ(buffer, "abcdefg");
+    EXPECT_FALSE(copyText(buffer, sizeof buffer, "abcdefgh"));
+    EXPECT_STREQ(buffer, "abcdefg");
+
+    char guarded[6] = {'x', 'x', 'x', 'x', 'x', 'G'};
+    EXPECT_FALSE(copyText(guarded, 5, "abcdefgh"));
+    EXPECT_STREQ(guarded, "abcd");
+    EXPECT_EQ(guarded[5], 'G');
+
+    copyText(buffer, sizeof buffer, "ab");
+    EXPECT_TRUE(appendText(buffer, sizeof buffer, "cde"));
+    EXPECT_STREQ(buffer, "abcde");
+    EXPECT_FALSE(appendText(buffer, sizeof buffer, "fghij"));
+    EXPECT_STREQ(buffer, "abcdefg");
+    EXPECT_FALSE(copyText(buffer, 0, "a"));
+}
+
+TEST(BoundedText, FormatReportsWhetherTheTextFitted) {
+    char buffer[10];
+    EXPECT_TRUE(formatText(buffer, sizeof buffer, "%s\\%s", "d:", "Game"));
+    EXPECT_STREQ(buffer, "d:\\Game");
+    EXPECT_FALSE(formatText(buffer, sizeof buffer, "%s\\%s", "c:\\Program", "Files"));
+    EXPECT_EQ(std::strlen(buffer), 9u);
+    EXPECT_FALSE(formatText(buffer, 0, "%d", 1));
+}
+
+TEST(BoundedText, BackslashesInsideDoubleByteCharactersAreNotSeparators) {
+    // "表" is 0x95 0x5C and "ソ" is 0x83 0x5C in code page 932.
+    char path[64] = "c:\\Games\\\x95\x5C";
+    EXPECT_TRUE(cutAtLastBackslash(path));
+    EXPECT_STREQ(path, "c:\\Games");
+
+    char trail[64] = "c:\\\x83\x5C";
+    EXPECT_EQ(trailingBackslash(trail), nullptr);
+    char real[64] = "c:\\\x83\x5C\\";
+    EXPECT_EQ(trailingBackslash(real), real + 5);
+
+    char noSeparator[16] = "\x95\x5C\x83\x5C";
+    EXPECT_FALSE(cutAtLastBackslash(noSeparator));
+    EXPECT_STREQ(noSeparator, "\x95\x5C\x83\x5C");
+
+    char module[64] = "e:\\Games\\Setup\\update.exe";
+    EXPECT_TRUE(cutAtLastBackslash(module));
+    EXPECT_STREQ(module, "e:\\Games\\Setup");
+
+    char empty[4] = "";
+    EXPECT_EQ(trailingBackslash(empty), nullptr);
+}
+
+}  // namespace
