@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/bounded_text.h"
+#include "engine/setup_engine.h"
+#include "tests/fake/fake_platform.h"
+#include "transfer/install_copy.h"
+#include "transfer/status_lines.h"
+
+namespace {
+
+platform::WindowHandle const kDialog = reinterpret_cast<platform::WindowHandle>(0x105);
+platform::WindowHandle const kMain = reinterpret_cast<platform::WindowHandle>(0x106);
+constexpr unsigned kStepIt = 0x0405;
+
+std::string entryName(int index) { return "f" + std::to_string(index) + ".pac"; }
+
+class InstallCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::reset();
+        mainDialog = kMain;
+        engine.dialogWindow = kDialog;
+        engine.progressControlId = 1005;
+        copyText(engine.sourceDir, sizeof engine.sourceDir, "c:\\Src");
+        copyText(engine.installDir, sizeof engine.installDir, "c:\\Game");
+        fake::makeFolder("c:\\Game");
+    }
+    // A list of count entries whose sources hold size bytes each.
+    void makeList(int count, size_t size) {
+        names.clear();
+        for (int i = 0; i < count; ++i) {
+            names.push_back(entryName(i));
+            fake::writeFile("c:\\Src\\" + names.back(), std::string(size, 'x'));
+        }
+        std::vector<const char*> pointers;
+        for (const std::string& name : names) pointers.push_back(name.c_str());
+        pointers.push_back(nullptr);
+        engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, pointers.data());
+    }
+    std::vector<int> copiedIndexes() {
+        std::vector<int> copied;
+        for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+            if (fake::exists("c:\\Game\\" + names[i])) copied.push_back(i);
+        }
+        return copied;
+    }
+    static int steps() {
+        int count = 0;
+        for (const fake::ControlMessage& message : fake::controlMessages()) {
+            count += message.message == kStepIt ? 1 : 0;
+        }
+        return count;
+    }
+
+    SetupEngine engine;
+    std::vector<std::string> names;
+};
+
+TEST_F(InstallCopyTest, WalkTakesTheRangeAndExactlySelectedEntries) {
+    makeList(25, 1);
+    engine.endFile = 11;
+    EXPECT_EQ(11u, engine.sumSelectedSizes());
+    SetupEngine::copyWorker(&engine);
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), copiedIndexes());
+
+    // Only a flag of exactly 1 selects; entries from 20 on have no flag and
+    // are taken, by the sum and the copy alike.
+    engine.endFile = 9999;
+    engine.firstFile = 18;
+    engine.selected[18] = 0;
+    engine.selected[19] = 2;
+    EXPECT_EQ(5u, engine.sumSelectedSizes());
+    SetupEngine::copyWorker(&engine);
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 21, 22, 23, 24}),
+              copiedIndexes());
+
+    // An empty range, and a start beyond the list's end, take nothing.
+    engine.firstFile = engine.endFile = 3;
+    EXPECT_EQ(0u, engine.sumSelectedSizes());
+    engine.firstFile = 40;
+    engine.endFile = 9999;
+    EXPECT_EQ(0u, engine.sumSelectedSizes());
+}
+
+TEST_F(InstallCopyTest, ProgressBarIsScaledToAThousandSteps) {
+    makeList(2, 1750000);
+    EXPECT_TRUE(engine.runInstallCopy());
+    EXPECT_EQ(3500u, engine.progressUnit.load());
+    std::vector<fake::ControlMessage> messages = fake::controlMessages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(0x0401u, messages[0].message);
+    EXPECT_EQ(1000 << 16, messages[0].lParam);
+    EXPECT_EQ(0x0404u, messages[1].message);
+    EXPECT_EQ(1u, messages[1].wParam);
+    EXPECT_EQ(0x0402u, messages[2].message);
+    EXPECT_EQ(1000, steps());
+
+    fake::reset();
+    engine.progressUnit = 3500;
+    engine.progressShown = 0;
+    engine.bytesCopied = 1750000;
+    engine.updateProgress();
+    EXPECT_EQ(500, steps());
+    engine.bytesCopied = 3500;  // never back
+    engine.updateProgress();
+    EXPECT_EQ(500, steps());
+    EXPECT_EQ(1, engine.progressShown.load());
+
+    // A unit of 1 sends every step, beyond the range too.
+    fake::reset();
+    fake::makeFolder("c:\\Game");
+    makeList(1, 1999);
+    EXPECT_TRUE(engine.runInstallCopy());
+    EXPECT_EQ(1999, steps());
+
+    // Under 1,000 bytes there is no unit: nothing moves while the copy runs,
+    // and the bar jumps to its end when it is over.
+    fake::reset();
+    engine.progressUnit = 0;
+    engine.progressShown = 0;
+    engine.bytesCopied = 400;
+    engine.copyRunning = 1;
+    engine.updateProgress();
+    EXPECT_EQ(0, steps());
+    engine.copyRunning = 0;
+    engine.updateProgress();
+    engine.updateProgress();
+    EXPECT_EQ(1000, steps());
+}
+
+TEST_F(InstallCopyTest, ClockCountsWholeSecondsAndCatchesUpOnePerCall) {
+    recordCurrentFileName("a.pac");
+    restartClock();
+    fake::advanceClock(1000);  // exactly a second does not count yet
+    statusTicker();
+    EXPECT_TRUE(fake::controlTextHistory(kMain, 1021).empty());
+    fake::advanceClock(1);
+    for (int second = 1; second < 3600; ++second) {
+        statusTicker();
+        fake::advanceClock(1000);
+    }
+    EXPECT_EQ("0:59:59", fake::controlText(kMain, 1021));
+    statusTicker();
+    EXPECT_EQ("1:00:00", fake::controlText(kMain, 1021));
+
+    fake::advanceClock(5000);
+    for (const char* expected : {"1:00:01", "1:00:02", "1:00:03", "1:00:04", "1:00:05"}) {
+        statusTicker();
+        EXPECT_EQ(expected, fake::controlText(kMain, 1021));
+    }
+    size_t shown = fake::controlTextHistory(kMain, 1021).size();
+    statusTicker();
+    EXPECT_EQ(shown, fake::controlTextHistory(kMain, 1021).size());
+}
+
+TEST_F(InstallCopyTest, NameLineTurnsItsMarkOncePer131072Calls) {
+    recordCurrentFileName("");
+    fake::advanceClock(5000);
+    for (int i = 0; i < 1000; ++i) statusTicker();
+    EXPECT_TRUE(fake::controlTextHistory(kMain, 1019).empty());
+    EXPECT_TRUE(fake::controlTextHistory(kMain, 1021).empty());
+
+    // The ticker's count survives earlier tests: find its phase first.
+    recordCurrentFileName("grd.pac");
+    while (fake::controlTextHistory(kMain, 1019).empty()) statusTicker();
+    for (int i = 1; i < 131072; ++i) statusTicker();
+    EXPECT_EQ(1u, fake::controlTextHistory(kMain, 1019).size());
+    std::vector<std::string> marks = {"｜", "／", "―", "＼"};
+    for (int turn = 0; turn < 4; ++turn) {
+        statusTicker();
+        for (int i = 1; i < 131072; ++i) statusTicker();
+    }
+    std::vector<std::string> history = fake::controlTextHistory(kMain, 1019);
+    ASSERT_EQ(5u, history.size());
+    size_t first = 0;
+    while (first < marks.size() && history[0] != "grd.pac " + marks[first]) ++first;
+    ASSERT_LT(first, marks.size());
+    for (size_t i = 1; i < history.size(); ++i) {
+        EXPECT_EQ("grd.pac " + marks[(first + i) % 4], history[i]);
+    }
+
+}
+
+TEST_F(InstallCopyTest, CancelIsCarriedThroughTheHandshakeAndFailsTheRun) {
+    // Requested before the first file: its target is left empty, nothing
+    // else is copied.
+    makeList(3, 100);
+    engine.cancelState = kCancelRequested;
+    SetupEngine::copyWorker(&engine);
+    EXPECT_EQ("", fake::readFile("c:\\Game\\f0.pac"));
+    EXPECT_EQ((std::vector<int>{0}), copiedIndexes());
+    EXPECT_EQ(kCancelSeenByWorker, engine.cancelState.load());
+
+    // Requested in the middle of a file, by the dialog while the copy runs.
+    fake::reset();
+    fake::makeFolder("c:\\Game");
+    makeList(3, 200000);
+    int stateAtFirstWrite = -1;
+    fake::onWrite([&] {
+        if (stateAtFirstWrite < 0) stateAtFirstWrite = engine.cancelState.load();
+        engine.cancelState = kCancelRequested;
+    });
+    EXPECT_FALSE(engine.runInstallCopy());
+    EXPECT_EQ(kCancelNone, stateAtFirstWrite);  // reset by the run from 3
+    EXPECT_EQ(kCancelSeenByWorker, engine.cancelState.load());
+    EXPECT_EQ(65536u, fake::readFile("c:\\Game\\f0.pac").size());
+    EXPECT_EQ((std::vector<int>{0}), copiedIndexes());
+    EXPECT_EQ(0, engine.copyRunning.load());
+}
+
+TEST_F(InstallCopyTest, FilesThatCannotBeCopiedFailTheRunUnlessTheirSourceIsMissing) {
+    makeList(2, 10);
+    fake::failCall(fake::Call::StartThread);
+    EXPECT_FALSE(engine.runInstallCopy());
+    EXPECT_EQ(0, engine.copyRunning.load());
+    EXPECT_EQ(0u, engine.copyThreadId);
+    EXPECT_TRUE(copiedIndexes().empty());
+
+    fake::writeFile("c:\\Game\\f0.pac", "");
+    fake::setReadOnly("c:\\Game\\f0.pac", true);
+    EXPECT_FALSE(engine.runInstallCopy());
+    fake::setReadOnly("c:\\Game\\f0.pac", false);
+
+    // A missing source is skipped; a path over 259 bytes fails, never cut.
+    fake::reset();
+    fake::makeFolder("c:\\Game");
+    makeList(1, 10);
+    engine.installFiles = SetupEngine::replaceFileList(
+        engine.installFiles, std::vector<const char*>{"f0.pac", "missing.pac", nullptr}.data());
+    EXPECT_TRUE(engine.runInstallCopy());
+    copyText(engine.installDir, sizeof engine.installDir, ("c:\\" + std::string(250, 'g')).c_str());
+    int opened = fake::callCount(fake::Call::OpenStream);
+    EXPECT_FALSE(engine.runInstallCopy());
+    EXPECT_EQ(opened, fake::callCount(fake::Call::OpenStream));
+}
+
+}  // namespace

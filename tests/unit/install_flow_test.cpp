@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/product_config.h"
+#include "engine/bounded_text.h"
+#include "engine/setup_engine.h"
+#include "tests/fake/fake_platform.h"
+#include "transfer/install_flow.h"
+#include "transfer/status_lines.h"
+
+namespace {
+
+platform::WindowHandle const kDialog = reinterpret_cast<platform::WindowHandle>(0x205);
+platform::WindowHandle const kMain = reinterpret_cast<platform::WindowHandle>(0x206);
+const char* const kList[] = {"Vellomira.exe", "grd.pac",   "vic.pac",        "se.pac",
+                             "sse.pac",       "mus.pac",   "srp.pac",        "ogg.dll",
+                             "vorbis.dll",    "vorbisfile.dll", "readme.txt", "uninst.exe",
+                             nullptr};
+const char* const kUpdates[] = {"grd_2.pac", nullptr};
+const std::string kGame = "C:\\Games\\Torvane\\Vellomira";
+const std::string kFailedText =
+    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
+
+std::vector<std::string> texts(const std::vector<fake::ShownMessage>& messages) {
+    std::vector<std::string> result;
+    for (const fake::ShownMessage& message : messages) result.push_back(message.text);
+    return result;
+}
+
+void prepare(SetupEngine& engine) {
+    fake::reset();
+    mainDialog = kMain;
+    engine.dialogWindow = kDialog;
+    engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, kList);
+    engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, kUpdates);
+    copyText(engine.makerName, kPathCapacity, "Torvane");
+    copyText(engine.dataFolder, kPathCapacity, "Vellomira");
+    copyText(engine.productName, kPathCapacity, "Vellomira");
+    copyText(engine.installBase, kPathCapacity, "C:\\Games\\");
+    copyText(engine.sourceDir, kPathCapacity, "c:\\Setup\\Vellomira");
+    engine.requiredMegabytes = 3200;
+    engine.installState = 0;
+    for (const char* const* name = kList; *name != nullptr; ++name) {
+        fake::writeFile(std::string("c:\\Setup\\Vellomira\\") + *name, "data");
+    }
+}
+
+class InstallFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override { prepare(engine); }
+    bool anyListedFile() {
+        for (const char* const* name = kList; *name != nullptr; ++name) {
+            if (fake::exists(kGame + "\\" + *name)) return true;
+        }
+        return false;
+    }
+    SetupEngine engine;
+};
+
+TEST_F(InstallFlowTest, InstallsRegistersAndReports) {
+    fake::setFreeBytes(3200ull << 20);  // exactly enough
+    fake::makeFolder(kGame);           // an existing folder is not asked about
+    ASSERT_TRUE(engine.runInstall());
+    EXPECT_EQ(kGame, engine.installDir);
+    EXPECT_EQ("data", fake::readFile(kGame + "\\uninst.exe"));
+    EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    EXPECT_EQ(1, engine.installState.load());
+    std::vector<fake::ShownMessage> shown = fake::shownMessages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ("インストールが完了しました。", shown[0].text);
+    EXPECT_EQ("終了", shown[0].caption);
+    EXPECT_EQ(kDialog, shown[0].owner);
+    std::vector<std::string> status = fake::controlTextHistory(kMain, 1019);
+    ASSERT_GE(status.size(), 4u);
+    EXPECT_EQ((std::vector<std::string>{"レジストリにゲーム情報を書き込んでいます。",
+                                        "スタートメニューに登録しています。",
+                                        "インストールが完了しました。", ""}),
+              std::vector<std::string>(status.end() - 4, status.end()));
+}
+
+TEST_F(InstallFlowTest, SpaceAndFolderFailuresAreReported) {
+    fake::setFreeBytes(3199ull << 20);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ(3199u, engine.freeMegabytes);
+    ASSERT_EQ(1u, fake::shownMessages().size());
+    EXPECT_EQ("C:\\ ドライブの空き容量が足りません。\n今現在のドライブの容量は 3199Mです。\n"
+              "インストールするには 約3200Mの容量が必要です。",
+              fake::shownMessages()[0].text);
+    EXPECT_EQ(0x30u, fake::shownMessages()[0].flags);
+    EXPECT_FALSE(fake::exists("C:\\Games"));
+
+    prepare(engine);
+    fake::answerNext(platform::kAnswerNo);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ((std::vector<std::string>{kGame + "\nフォルダを作成します。\nよろしいですか？",
+                                        kGame + " フォルダを作成できませんでした。"}),
+              texts(fake::shownMessages()));
+    EXPECT_EQ(0x24u, fake::shownMessages()[0].flags);
+    EXPECT_FALSE(fake::exists("C:\\Games"));
+
+    // A level that cannot be made stops the walk; levels before it stay.
+    prepare(engine);
+    fake::failCallFor(fake::Call::MakeDirectory, "C:\\Games\\Torvane");
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ(kGame + " フォルダを作成できませんでした。", fake::shownMessages().back().text);
+    EXPECT_TRUE(fake::exists("C:\\Games"));
+    EXPECT_FALSE(fake::exists("C:\\Games\\Torvane"));
+
+    // A folder that would not fit its field is refused whole, never cut.
+    prepare(engine);
+    std::string longBase = "C:\\" + std::string(240, 'b');
+    copyText(engine.installBase, kPathCapacity, longBase.c_str());
+    copyText(engine.installDir, kPathCapacity, "C:\\Old");
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ("C:\\Old", std::string(engine.installDir));
+    EXPECT_EQ(longBase + "\\Torvane\\Vellomira フォルダを作成できませんでした。",
+              fake::shownMessages().back().text);
+    EXPECT_EQ(0, fake::callCount(fake::Call::MakeDirectory));
+}
+
+TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
+    // Cancelled copy: every listed file goes, a listed one that was there
+    // before too; unlisted files and the folder stay; no message.
+    fake::makeFolder(kGame);
+    fake::writeFile(kGame + "\\grd_2.pac", "old");
+    fake::writeFile(kGame + "\\save.dat", "mine");
+    fake::writeFile("c:\\Setup\\Vellomira\\Vellomira.exe", std::string(200000, 'x'));
+    fake::onWrite([this] { engine.cancelState = kCancelRequested; });
+    EXPECT_FALSE(engine.runInstall());
+    fake::onWrite(nullptr);
+    EXPECT_FALSE(anyListedFile());
+    EXPECT_FALSE(fake::exists(kGame + "\\grd_2.pac"));
+    EXPECT_EQ("mine", fake::readFile(kGame + "\\save.dat"));
+    EXPECT_TRUE(fake::shownMessages().empty());
+
+    // Failed record: files and key are deleted.
+    prepare(engine);
+    fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", "C:\\Old");
+    fake::failCall(fake::Call::RegistrySetValue);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_FALSE(anyListedFile());
+    EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+
+    // Failed shortcut: files and record stay, the game is not marked installed.
+    prepare(engine);
+    fake::failCall(fake::Call::SaveShellLink);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_TRUE(fake::exists(kGame + "\\readme.txt"));
+    EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    EXPECT_EQ(0, engine.installState.load());
+    EXPECT_EQ((std::vector<std::string>{kGame + "\nフォルダを作成します。\nよろしいですか？"}),
+              texts(fake::shownMessages()));
+}
+
+TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
+    copyText(engine.installDir, kPathCapacity, kGame.c_str());
+    engine.installState = 1;
+    fake::writeFile(kGame + "\\grd.pac", "x");
+    fake::writeFile(kGame + "\\grd_2.pac", "x");
+    fake::setReadOnly(kGame + "\\grd_2.pac", true);
+    fake::writeFile(kGame + "\\save.dat", "mine");
+    fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", kGame);
+
+    fake::answerNext(platform::kAnswerNo);
+    EXPECT_FALSE(engine.runUninstall());
+    EXPECT_EQ("Vellomira のアンインストールを開始します。\n開始してもよろしいですか？",
+              fake::shownMessages()[0].text);
+    EXPECT_TRUE(fake::exists(kGame + "\\grd.pac"));
+    EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+
+    EXPECT_TRUE(engine.runUninstall());
+    EXPECT_EQ("アンインストールが完了しました。", fake::shownMessages().back().text);
+    EXPECT_FALSE(fake::exists(kGame + "\\grd.pac"));
+    EXPECT_FALSE(fake::exists(kGame + "\\grd_2.pac"));
+    EXPECT_EQ("mine", fake::readFile(kGame + "\\save.dat"));
+    EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    EXPECT_EQ(0, engine.installState.load());
+
+    // The record is gone now: the uninstall fails and keeps the state.
+    engine.installState = 1;
+    EXPECT_FALSE(engine.runUninstall());
+    EXPECT_EQ(1, engine.installState.load());
+
+    // Folders that could lead outside the game are refused untouched, and
+    // so are names that climb out of it.
+    fake::writeFile("C:\\grd.pac", "x");
+    fake::writeFile("C:\\Games\\grd.pac", "x");
+    fake::writeFile("C:\\victim.txt", "x");
+    fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", kGame);
+    size_t asked = fake::shownMessages().size();
+    for (const char* folder : {"", "Games", "\\Games", "C:\\", "C:Games", "C:\\Games\\..", "C:\\ . \\"}) {
+        copyText(engine.installDir, kPathCapacity, folder);
+        EXPECT_FALSE(engine.runUninstall()) << folder;
+    }
+    EXPECT_EQ(asked, fake::shownMessages().size());
+    EXPECT_TRUE(fake::exists("C:\\grd.pac"));
+    EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    const char* const climbing[] = {"..\\..\\victim.txt", "..", "C:\\victim.txt", nullptr};
+    engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, climbing);
+    engine.deleteInstalledFiles("C:\\Games\\Torvane");
+    engine.deleteInstalledFiles("C:\\Games\\Torvane\\..");
+    EXPECT_TRUE(fake::exists("C:\\victim.txt"));
+    EXPECT_TRUE(fake::exists("C:\\Games\\grd.pac"));
+}
+
+TEST(InstallWorkerTest, ButtonsShowTheOutcome) {
+    prepare(setupEngine);
+    fake::setFreeBytes(1ull << 20);
+    installWorker(nullptr);
+    EXPECT_EQ(kFailedText, fake::shownMessages().back().text);
+    EXPECT_EQ(kMain, fake::shownMessages().back().owner);
+    EXPECT_EQ(2u, fake::shownMessages().size());  // the space message first
+    for (int id : {1000, 1006, 1020, 2, 1003}) EXPECT_TRUE(fake::controlEnabled(kMain, id)) << id;
+    for (int id : {1014, 1001}) EXPECT_FALSE(fake::controlEnabled(kMain, id)) << id;
+    EXPECT_EQ("インストール", fake::controlText(kMain, 1000));
+
+    prepare(setupEngine);
+    installWorker(nullptr);
+    EXPECT_EQ(1, setupEngine.installState.load());
+    for (int id : {1014, 1001, 1006, 1020, 2}) EXPECT_TRUE(fake::controlEnabled(kMain, id)) << id;
+    for (int id : {1000, 1003}) EXPECT_FALSE(fake::controlEnabled(kMain, id)) << id;
+    EXPECT_EQ("インストール", fake::controlText(kMain, 1000));
+}
+
+}  // namespace

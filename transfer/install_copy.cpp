@@ -1,0 +1,250 @@
+// The threaded install copy: a copy thread walks the selected entries of the
+// install list and copies them from sourceDir into installDir, while the
+// calling thread keeps the progress bar and the status lines moving and
+// passes the dialog's messages on, so the abort button can reach the copy.
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+
+#include "engine/bounded_text.h"
+#include "engine/setup_engine.h"
+#include "transfer/install_copy.h"
+#include "transfer/status_lines.h"
+
+namespace {
+
+// ---- Status display state ---------------------------------------------------
+// The copy thread records the name and restarts the clock while the waiting
+// loop reads both. One mutex guards them: the name changes once per file and
+// is read whole only once per 131,072 turns, so the lock is never held long
+// and is almost never contended; a double buffer would still need a way to
+// tell a reader that the writer moved on twice during its copy, and it would
+// leave the clock's restart racing with the loop's own updates of it.
+std::mutex statusMutex;
+char currentFileName[kCurrentFileCapacity];
+uint32_t clockTick;
+int clockHours;
+int clockMinutes;
+int clockSeconds;
+
+// Touched by the waiting loop alone.
+int spinnerIndex;
+int tickerCount;
+
+constexpr int kTickerMask = 0x1FFFF;
+const char* const kSpinnerMarks[4] = {"｜", "／", "―", "＼"};
+
+// Counts one more second when more than a second has passed since the last
+// one counted, and formats the clock into text; false when no second is due.
+// Called with statusMutex held.
+bool advanceClock(char* text, size_t capacity) {
+    uint32_t now = platform::milliseconds();
+    if (now - clockTick <= 1000) return false;
+    clockTick += 1000;
+    if (++clockSeconds > 59) {
+        clockSeconds = 0;
+        if (++clockMinutes > 59) {
+            clockMinutes = 0;
+            ++clockHours;
+        }
+    }
+    formatText(text, capacity, "%d:%02d:%02d", clockHours, clockMinutes, clockSeconds);
+    return true;
+}
+
+// ---- The file walk --------------------------------------------------------
+
+// Entries beyond the selection flags have no flag of their own: the full
+// install takes the whole list, so they count as selected.
+bool isSelected(const SetupEngine& engine, int index) {
+    return index >= kSelectionFlags || engine.selected[index] == 1;
+}
+
+// Visits the entries of the install list that an install copy considers:
+// from index first on, up to the list's empty name or the index equal to
+// end, whichever comes first. visit(name, selected) returns false to stop.
+// The walk counts from index 0 so that it never reads past the list's end,
+// whatever first holds.
+template <typename Visit>
+void walkInstallList(const SetupEngine& engine, int first, int end, Visit visit) {
+    if (engine.installFiles == nullptr) return;
+    for (int index = 0; engine.installFiles[index][0] != '\0'; ++index) {
+        if (index < first) continue;
+        if (index == end) return;
+        if (!visit(engine.installFiles[index], isSelected(engine, index))) return;
+    }
+}
+
+bool composePath(char* path, const char* folder, const char* name) {
+    return formatText(path, kPathCapacity, "%s\\%s", folder, name);
+}
+
+// ---- The copy thread ------------------------------------------------------
+
+// Set by the copy thread when a file whose source exists was not copied (or
+// its paths did not fit); the run then fails like a cancelled one.
+std::atomic<bool> copyFailed{false};
+
+// Copies one list entry; false when it could not be copied although its
+// source exists, or when its paths do not fit their buffers.
+bool copyEntry(SetupEngine& engine, const char* name) {
+    recordCurrentFileName(name);
+    char target[kPathCapacity];
+    char source[kPathCapacity];
+    if (!composePath(target, engine.installDir, name) ||
+        !composePath(source, engine.sourceDir, name)) {
+        return false;
+    }
+    // A missing source is skipped, as on a medium without the optional part.
+    return engine.copyFile(target, source) || !platform::fileFound(source);
+}
+
+void waitForCopy(SetupEngine& engine) {
+    while (engine.copyRunning != 0) {
+        statusTicker();
+        engine.updateProgress();
+        // The loop spins with a zero-length yield rather than a timed wait:
+        // the name line's cadence is counted in turns of this loop.
+        if (!platform::pumpOneMessage()) platform::yieldThread();
+    }
+}
+
+constexpr unsigned kSetRange = 0x0401;
+constexpr unsigned kSetPosition = 0x0402;
+constexpr unsigned kSetStep = 0x0404;
+constexpr unsigned kStepIt = 0x0405;
+constexpr int32_t kProgressRange = 1000;
+
+}  // namespace
+
+// ---- Status display -------------------------------------------------------
+
+void recordCurrentFileName(const char* name) {
+    std::lock_guard<std::mutex> lock(statusMutex);
+    copyText(currentFileName, sizeof currentFileName, name);
+}
+
+void restartClock() {
+    std::lock_guard<std::mutex> lock(statusMutex);
+    clockTick = platform::milliseconds();
+    clockHours = 0;
+    clockMinutes = 0;
+    clockSeconds = 0;
+}
+
+void statusTicker() {
+    char nameLine[kTextCapacity];
+    char clockLine[kTextCapacity];
+    bool showName = false;
+    bool showClock = false;
+    {
+        std::lock_guard<std::mutex> lock(statusMutex);
+        if (currentFileName[0] == '\0') return;
+        if (tickerCount == 0) {
+            formatText(nameLine, sizeof nameLine, "%s %s", currentFileName,
+                       kSpinnerMarks[spinnerIndex]);
+            spinnerIndex = (spinnerIndex + 1) % 4;
+            showName = true;
+        }
+        tickerCount = (tickerCount + 1) & kTickerMask;
+        showClock = advanceClock(clockLine, sizeof clockLine);
+    }
+    // The controls are written outside the lock: the dialog's thread carries
+    // these calls out, and the copy thread must not wait for it.
+    if (showName) setStatusText(nameLine, 0);
+    if (showClock) setStatusText(clockLine, 1);
+}
+
+void SetupEngine::showStatus(const char* text) {
+    setStatusText(text, 0);
+}
+
+// ---- Progress bar -----------------------------------------------------------
+
+void SetupEngine::initProgressBar(int maximum) {
+    intptr_t range = static_cast<intptr_t>((static_cast<uint32_t>(maximum) & 0xFFFFu) << 16);
+    platform::sendControlMessage(dialogWindow, progressControlId, kSetRange, 0, range);
+    platform::sendControlMessage(dialogWindow, progressControlId, kSetStep, 1, 0);
+    platform::sendControlMessage(dialogWindow, progressControlId, kSetPosition, 0, 0);
+}
+
+void SetupEngine::stepProgressBar() {
+    platform::sendControlMessage(dialogWindow, progressControlId, kStepIt, 0, 0);
+}
+
+void SetupEngine::updateProgress() {
+    uint32_t unit = progressUnit;
+    int32_t target;
+    if (unit != 0) {
+        uint32_t steps = bytesCopied / unit;
+        uint32_t limit = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+        target = static_cast<int32_t>(steps < limit ? steps : limit);
+    } else {
+        // A total under 1,000 bytes gives no unit: the bar stays until the
+        // copy has ended and then jumps to its end.
+        target = copyRunning != 0 ? progressShown.load() : kProgressRange;
+    }
+    progressTarget = target;
+    int32_t shown = progressShown;
+    if (target == shown) return;
+    for (int64_t due = int64_t{target} - shown; due > 0; --due) stepProgressBar();
+    progressShown = target;
+}
+
+// ---- The run ----------------------------------------------------------------
+
+uint32_t SetupEngine::sumSelectedSizes() const {
+    uint32_t total = 0;
+    walkInstallList(*this, firstFile, endFile, [&](const char* name, bool selected) {
+        char source[kPathCapacity];
+        if (selected && composePath(source, sourceDir, name)) total += fileSize(source);
+        return true;
+    });
+    return total;
+}
+
+void SetupEngine::copyWorker(void* argument) {
+    SetupEngine& engine = *static_cast<SetupEngine*>(argument);
+    int end = engine.endFile;
+    int first = engine.firstFile;
+    engine.copyRunning = 1;
+    restartClock();
+    walkInstallList(engine, first, end, [&](const char* name, bool selected) {
+        int32_t seenByCopier = kCancelSeenByCopier;
+        if (engine.cancelState.compare_exchange_strong(seenByCopier, kCancelSeenByWorker)) {
+            return false;
+        }
+        if (!selected) return true;
+        if (copyEntry(engine, name)) return true;
+        copyFailed = true;
+        return false;
+    });
+    // The last act: the waiting loop ends on it and the engine may be
+    // touched by others from here on.
+    engine.copyRunning = 0;
+}
+
+bool SetupEngine::runInstallCopy() {
+    uint32_t total = sumSelectedSizes();
+    initProgressBar(kProgressRange);
+    copyRunning = 1;
+    cancelState = kCancelNone;
+    bytesCopied = 0;
+    progressUnit = total / kProgressRange;
+    progressTarget = 0;
+    progressShown = 0;
+    copyFailed = false;
+    platform::ThreadHandle thread = nullptr;
+    if (!platform::startThread(&SetupEngine::copyWorker, this, copyThreadId, thread)) {
+        copyThreadId = 0;
+        copyRunning = 0;
+        return false;
+    }
+    // The loop ends on copyRunning, the copy thread's last act; the handle
+    // is closed only then, so the thread is gone before the caller goes on.
+    waitForCopy(*this);
+    platform::closeThread(thread);
+    updateProgress();
+    return cancelState <= kCancelNone && !copyFailed;
+}

@@ -1,0 +1,229 @@
+// The install and uninstall flows and the install worker thread.
+#include <cstring>
+
+#include "app/product_config.h"
+#include "engine/bounded_text.h"
+#include "engine/setup_engine.h"
+#include "resources/control_ids.h"
+#include "transfer/install_flow.h"
+#include "transfer/status_lines.h"
+
+namespace {
+
+const char* const kConfirmCaption = "確認";
+const char* const kFinishedCaption = "終了";
+const char* const kInstalledText = "インストールが完了しました。";
+
+// Messages are formatted into buffers of this size. Their texts take fields
+// of at most 259 bytes each (or an install folder composed from three such
+// fields), so they always fit; a text that did not would be cut at the
+// buffer, never written past it.
+constexpr size_t kMessageCapacity = kTextCapacity;
+
+void report(platform::WindowHandle owner, const char* text, const char* caption) {
+    platform::messageBox(owner, text, caption, platform::kReportFlags);
+}
+
+void reportFolderNotCreated(platform::WindowHandle owner, const char* folder) {
+    char text[kMessageCapacity];
+    formatText(text, sizeof text, "%s フォルダを作成できませんでした。", folder);
+    report(owner, text, kConfirmCaption);
+}
+
+void reportTooLittleSpace(const SetupEngine& engine) {
+    char drive[4];
+    copyText(drive, sizeof drive, engine.installDir);  // "C:\", by design cut
+    char text[kMessageCapacity];
+    formatText(text, sizeof text,
+               "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %dMです。\n"
+               "インストールするには 約%dMの容量が必要です。",
+               drive, static_cast<int>(engine.freeMegabytes),
+               static_cast<int>(engine.requiredMegabytes));
+    report(engine.dialogWindow, text, kConfirmCaption);
+}
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool isDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A path component made of dots and blanks alone names no folder of its own:
+// one dot stays where it is, two or more climb (the system drops trailing
+// dots and blanks).
+enum class Component { Name, Stay, Climb };
+
+Component classify(const char* begin, const char* end) {
+    int dots = 0;
+    for (const char* at = begin; at != end; ++at) {
+        if (*at == '.') {
+            ++dots;
+        } else if (*at != ' ') {
+            return Component::Name;
+        }
+    }
+    return dots >= 2 ? Component::Climb : Component::Stay;
+}
+
+// True for a folder that deletions may work in: "X:\" followed by at least
+// one real folder name, and nothing that climbs. An empty or relative folder,
+// or a drive root, would let the listed names resolve outside the game.
+bool isDeletableFolder(const char* folder) {
+    if (!isDriveLetter(folder[0]) || folder[1] != ':' || !isSeparator(folder[2])) return false;
+    bool named = false;
+    const char* begin = folder + 3;
+    for (const char* at = begin;; ++at) {
+        if (*at != '\0' && !isSeparator(*at)) continue;
+        Component component = classify(begin, at);
+        if (component == Component::Climb) return false;
+        named = named || component == Component::Name;
+        if (*at == '\0') return named;
+        begin = at + 1;
+    }
+}
+
+// True for a list name that stays inside the folder it is joined to: one
+// component (no real backslash, no slash, no drive colon) without "..".
+bool isPlainName(const char* name) {
+    char copy[kNameCapacity];
+    if (!copyText(copy, sizeof copy, name) || cutAtLastBackslash(copy)) return false;
+    return std::strpbrk(name, "/:") == nullptr && std::strstr(name, "..") == nullptr &&
+           classify(name, name + std::strlen(name)) == Component::Name;
+}
+
+void deleteListedFiles(FileList list, const char* folder) {
+    if (list == nullptr) return;
+    for (int index = 0; list[index][0] != '\0'; ++index) {
+        char path[kPathCapacity] = {};
+        if (!isPlainName(list[index])) continue;
+        if (!formatText(path, sizeof path, "%s\\%s", folder, list[index])) continue;
+        if (!platform::fileFound(path)) continue;
+        platform::setAttributesNormal(path);
+        platform::deleteFile(path);
+    }
+}
+
+// Joins installBase, the maker and the data folder into installDir; false,
+// leaving installDir as it was, when the result does not fit.
+bool composeInstallDir(SetupEngine& engine, char* composed, size_t capacity) {
+    formatText(composed, capacity, "%s\\%s\\%s", engine.installBase, engine.makerName,
+               engine.dataFolder);
+    if (std::strlen(composed) >= sizeof engine.installDir) return false;
+    return copyText(engine.installDir, sizeof engine.installDir, composed);
+}
+
+template <size_t count>
+void setControlsEnabled(const int (&ids)[count], bool enabled) {
+    for (int id : ids) platform::enableControl(mainDialog, id, enabled);
+}
+
+}  // namespace
+
+bool SetupEngine::ensureFolder(const char* folder) {
+    return platform::changeDirectory(folder) || platform::makeDirectory(folder);
+}
+
+bool SetupEngine::createFolderPath(const char* folder) {
+    if (!platform::changeDirectory(folder)) {
+        char question[kMessageCapacity];
+        formatText(question, sizeof question, "%s\nフォルダを作成します。\nよろしいですか？", folder);
+        if (platform::messageBox(dialogWindow, question, kConfirmCaption,
+                                 platform::kQuestionFlags) == platform::kAnswerNo) {
+            return false;
+        }
+    }
+    // Each level in turn, "C:\", "C:\Games\", ...; only real backslashes
+    // count, not the second byte of a double-byte character.
+    char prefix[kPathCapacity] = {};
+    for (size_t length = 1; folder[length - 1] != '\0'; ++length) {
+        if (folder[length - 1] != '\\') continue;
+        if (length >= sizeof prefix) return false;
+        std::memcpy(prefix, folder, length);
+        prefix[length] = '\0';
+        if (trailingBackslash(prefix) == nullptr) continue;
+        if (!ensureFolder(prefix)) return false;
+    }
+    return ensureFolder(folder);
+}
+
+void SetupEngine::deleteInstalledFiles(const char* folder) {
+    if (!isDeletableFolder(folder)) return;
+    deleteListedFiles(installFiles, folder);
+    deleteListedFiles(updateFiles, folder);
+}
+
+bool SetupEngine::runInstall() {
+    if (char* last = trailingBackslash(installBase)) *last = '\0';
+    char composed[kTextCapacity];
+    if (!composeInstallDir(*this, composed, sizeof composed)) {
+        reportFolderNotCreated(dialogWindow, composed);
+        return false;
+    }
+    freeMegabytes = getFreeMegabytes(installBase);
+    if (requiredMegabytes > freeMegabytes) {
+        reportTooLittleSpace(*this);
+        return false;
+    }
+    if (!createFolderPath(installDir)) {
+        reportFolderNotCreated(dialogWindow, installDir);
+        return false;
+    }
+    if (!runInstallCopy()) {
+        deleteInstalledFiles(installDir);
+        return false;
+    }
+    showStatus("レジストリにゲーム情報を書き込んでいます。");
+    if (!writeRecord()) {
+        deleteInstalledFiles(installDir);
+        deleteKey(ProductConfig::registryKeyPath);
+        return false;
+    }
+    showStatus("スタートメニューに登録しています。");
+    if (!createShortcutGroup(1)) return false;
+    showStatus(kInstalledText);
+    report(dialogWindow, kInstalledText, kFinishedCaption);
+    showStatus("");
+    installState = 1;
+    return true;
+}
+
+bool SetupEngine::runUninstall() {
+    // A record whose folder is not an absolute game folder is refused before
+    // anything is asked or touched.
+    if (!isDeletableFolder(installDir)) return false;
+    char question[kMessageCapacity];
+    formatText(question, sizeof question,
+               "%s のアンインストールを開始します。\n開始してもよろしいですか？", productName);
+    if (platform::messageBox(dialogWindow, question, kConfirmCaption,
+                             platform::kQuestionFlags) == platform::kAnswerNo) {
+        return false;
+    }
+    deleteInstalledFiles(installDir);
+    removeShortcutGroup();
+    if (!deleteKey(ProductConfig::registryKeyPath)) return false;
+    report(dialogWindow, "アンインストールが完了しました。", kFinishedCaption);
+    installState = 0;
+    return true;
+}
+
+void installWorker(void*) {
+    static const int kLockedDuringInstall[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README,
+                                               IDC_MANUAL, IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
+    static const int kInstalledEnabled[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README, IDC_MANUAL,
+                                            IDC_CLOSE_BUTTON};
+    static const int kNotInstalledEnabled[] = {IDC_INSTALL, IDC_README, IDC_MANUAL,
+                                               IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
+    setControlsEnabled(kLockedDuringInstall, false);
+    if (setupEngine.runInstall()) {
+        platform::enableControl(mainDialog, IDC_INSTALL, false);
+        setControlsEnabled(kInstalledEnabled, true);
+    } else {
+        report(mainDialog,
+               "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
+               kConfirmCaption);
+        setControlsEnabled(kNotInstalledEnabled, true);
+    }
+    platform::setControlText(mainDialog, IDC_INSTALL, "インストール");
+}
