@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/product_config.h"
+#include "engine/bounded_text.h"
+#include "engine/setup_engine.h"
+#include "tests/fake/fake_platform.h"
+
+namespace {
+
+const char kDataFolder[] = "c:\\Setup\\Vellomira\\";
+const char kInstallFolder[] = "c:\\Games\\Vellomira";
+const char kCompleted[] = "アップデートが完了しました。";
+const platform::FileTimes kSourceTimes{111, 222, 333};
+const platform::FileTimes kOldTimes{1, 2, 3};
+
+std::string sourceOf(const std::string& name) { return kDataFolder + name; }
+std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
+
+class UpdateRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::reset();
+        fake::setModuleFileName("c:\\Setup\\update.exe");
+        engine.installFiles = SetupEngine::replaceFileList(nullptr, ProductConfig::installList);
+        engine.updateFiles = SetupEngine::replaceFileList(nullptr, ProductConfig::updateList);
+        copyText(engine.dataFolder, sizeof engine.dataFolder, "Vellomira");
+        copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
+        engine.dialogWindow = &dialog;
+    }
+    // Every listed name, with new files in the data folder and old ones in
+    // the install folder.
+    std::vector<std::string> prepareGame() {
+        std::vector<std::string> names;
+        for (const char* const* list : {static_cast<const char* const*>(ProductConfig::installList),
+                                        ProductConfig::updateList}) {
+            for (const char* const* name = list; *name != nullptr; ++name) {
+                fake::writeFile(sourceOf(*name), std::string("new ") + *name);
+                fake::setTimes(sourceOf(*name), kSourceTimes);
+                fake::writeFile(targetOf(*name), "old");
+                fake::setTimes(targetOf(*name), kOldTimes);
+                names.push_back(*name);
+            }
+        }
+        return names;
+    }
+    void expectUpdated(const std::string& name) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ("new " + name, fake::readFile(targetOf(name)));
+        EXPECT_FALSE(fake::isReadOnly(targetOf(name)));
+        platform::FileTimes times = fake::times(targetOf(name));
+        EXPECT_EQ(kSourceTimes.creation, times.creation);
+        EXPECT_EQ(kSourceTimes.lastAccess, times.lastAccess);
+        EXPECT_EQ(kSourceTimes.lastWrite, times.lastWrite);
+    }
+    void expectNotUpdated(const std::string& name) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ("old", fake::readFile(targetOf(name)));
+        EXPECT_EQ(kOldTimes.lastWrite, fake::times(targetOf(name)).lastWrite);
+    }
+    // The one message shown: the completion, or a warning holding `part`.
+    void expectOnlyMessage(const std::string& part, const std::string& caption) {
+        std::vector<fake::ShownMessage> shown = fake::shownMessages();
+        ASSERT_EQ(1u, shown.size());
+        EXPECT_EQ(&dialog, shown[0].owner);
+        EXPECT_NE(std::string::npos, shown[0].text.find(part)) << shown[0].text;
+        EXPECT_EQ(caption, shown[0].caption);
+        EXPECT_EQ(0x30u, shown[0].flags);
+    }
+    void expectCompleted() { expectOnlyMessage(kCompleted, "終了"); }
+    void expectWarning(const std::string& part) {
+        expectOnlyMessage(part, "確認");
+        EXPECT_EQ(std::string::npos, fake::shownMessages()[0].text.find(kCompleted));
+    }
+
+    int dialog = 0;
+    SetupEngine engine;
+};
+
+TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
+    std::vector<std::string> names = prepareGame();
+    fake::setReadOnly(targetOf("grd.pac"), true);
+    copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
+
+    EXPECT_TRUE(engine.runUpdate());
+    for (const std::string& name : names) expectUpdated(name);
+    expectCompleted();
+    EXPECT_STREQ("c:\\Setup", engine.sourceDir);
+    // 38 names; the six names of both lists are copied once in each pass.
+    EXPECT_EQ(2 * 38, fake::callCount(fake::Call::OpenStream));
+}
+
+TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
+    prepareGame();
+    fake::writeFile(targetOf("srp_6.pac"), "old");
+    std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
+    std::remove(fake::hostPath(sourceOf("grd.pac")).c_str());
+    fake::setReadOnly(targetOf("grd.pac"), true);
+
+    EXPECT_TRUE(engine.runUpdate());
+    expectNotUpdated("grd.pac");
+    EXPECT_TRUE(fake::isReadOnly(targetOf("grd.pac")));
+    expectNotUpdated("srp_6.pac");
+    expectUpdated("vic.pac");
+    expectCompleted();
+
+    // Nothing in the data folder at all, or nothing listed: only the
+    // completion message.
+    fake::reset();
+    fake::makeFolder(kInstallFolder);
+    EXPECT_TRUE(engine.runUpdate());
+    expectCompleted();
+
+    fake::reset();
+    fake::makeFolder(kInstallFolder);
+    const char* const empty[] = {nullptr};
+    engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, empty);
+    engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, empty);
+    EXPECT_TRUE(engine.runUpdate());
+    expectCompleted();
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+}
+
+TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeepTheirTimes) {
+    prepareGame();
+    fake::holdOpen(targetOf("vic.pac"));
+    fake::failCallFor(fake::Call::OpenStream, targetOf("se.pac"));
+
+    EXPECT_FALSE(engine.runUpdate());
+    expectNotUpdated("vic.pac");
+    expectNotUpdated("se.pac");
+    expectUpdated("grd.pac");
+    expectUpdated("srp_6.pac");  // the run goes on after a failure
+    expectWarning("vic.pac");    // the first that failed
+
+    // Disk full and the system copy refused: contents are lost, but the
+    // target does not get the source's times and the run is not complete.
+    fake::reset();
+    prepareGame();
+    fake::setDiskSpaceForWrites(3);
+    fake::failCall(fake::Call::SystemCopyFile, -1);
+    EXPECT_FALSE(engine.runUpdate());
+    EXPECT_EQ(kOldTimes.lastWrite, fake::times(targetOf("mus.pac")).lastWrite);
+    expectWarning("\nを更新できませんでした。");
+
+    // The times could not be carried over.
+    fake::reset();
+    prepareGame();
+    fake::failCall(fake::Call::OpenTimeTarget, 1);
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning(ProductConfig::installList[0]);
+}
+
+TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
+    for (const char* folder : {"", "Games\\Vellomira", "c:Games", "\\Games", "\\\\server"}) {
+        SCOPED_TRACE(folder);
+        fake::reset();
+        prepareGame();
+        copyText(engine.installDir, sizeof engine.installDir, folder);
+        EXPECT_FALSE(engine.runUpdate());
+        expectWarning("インストール先のフォルダが正しくありません。");
+        EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+        EXPECT_FALSE(fake::exists("c:\\grd.pac"));
+    }
+
+    // A share and a drive root are full paths (the fake has no shares).
+    fake::reset();
+    copyText(engine.installDir, sizeof engine.installDir, "\\\\server\\share\\Vellomira");
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning("\\\\server\\share\\Vellomira\nが見つかりません。");
+    fake::reset();
+    copyText(engine.installDir, sizeof engine.installDir, "c:");
+    EXPECT_TRUE(engine.runUpdate());
+
+    // The folder is never created by the update.
+    fake::reset();
+    fake::writeFile(sourceOf("grd.pac"), "new");
+    copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning(std::string(kInstallFolder) + "\nが見つかりません。");
+    EXPECT_FALSE(fake::exists(kInstallFolder));
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+
+    // The program's own folder cannot be found.
+    fake::reset();
+    prepareGame();
+    fake::failCall(fake::Call::ModuleFileName);
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning("アップデートは行われませんでした。");
+    expectNotUpdated("grd.pac");
+}
+
+}  // namespace
