@@ -1,0 +1,49 @@
+// Generic Windows code only: message boxes, dialog controls and the calling
+// thread's message queue. Nothing here knows about the game.
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// The control, or null when the window or the control does not exist.
+HWND controlOf(WindowHandle dialog, int controlId) {
+    if (dialog == nullptr) return nullptr;
+    return GetDlgItem(static_cast<HWND>(dialog), controlId);
+}
+
+}  // namespace
+
+bool pumpOneMessage() {
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return true;
+}
+
+int messageBox(WindowHandle owner, const char* text, const char* caption,
+               unsigned flags) {
+    return MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
+}
+
+void setControlText(WindowHandle dialog, int controlId, const char* text) {
+    HWND control = controlOf(dialog, controlId);
+    if (control != nullptr) SetWindowTextA(control, text);
+}
+
+void enableControl(WindowHandle dialog, int controlId, bool enabled) {
+    HWND control = controlOf(dialog, controlId);
+    if (control != nullptr) EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+intptr_t sendControlMessage(WindowHandle dialog, int controlId,
+                            unsigned message, uintptr_t wParam,
+                            intptr_t lParam) {
+    HWND control = controlOf(dialog, controlId);
+    if (control == nullptr) return 0;
+    return SendMessageA(control, message, wParam, lParam);
+}
+
+}  // namespace platform

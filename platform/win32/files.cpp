@@ -1,0 +1,70 @@
+// Generic Windows code only: files and folders through the Win32 API and the
+// C runtime's directory functions. Nothing here knows about the game.
+#define _CRT_SECURE_NO_WARNINGS  // fopen is wanted as it is: plain sharing
+#include <windows.h>
+
+#include <direct.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool canOpenForReading(const char* path) {
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+bool exclusiveFileSize(const char* path, uint32_t& lowSize) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // INVALID_FILE_SIZE is also the low part of some real sizes; only the
+    // error code tells a failure apart.
+    SetLastError(NO_ERROR);
+    DWORD size = GetFileSize(file, nullptr);
+    bool known = size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(file);
+    if (known) lowSize = size;
+    return known;
+}
+
+bool systemCopyFile(const char* source, const char* target) {
+    return CopyFileA(source, target, FALSE) != 0;
+}
+
+bool setAttributesNormal(const char* path) {
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+bool fileFound(const char* path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+bool deleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool changeDirectory(const char* path) { return _chdir(path) == 0; }
+
+bool makeDirectory(const char* path) { return _mkdir(path) == 0; }
+
+bool removeDirectory(const char* path) { return RemoveDirectoryA(path) != 0; }
+
+bool moduleFileName(char* buffer, size_t capacity) {
+    if (capacity == 0) return false;
+    DWORD size = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+    DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+    // A cut path fills the whole buffer, and older systems leave it without
+    // its NUL; either way it is no usable path.
+    bool complete = length != 0 && length < size;
+    if (!complete) buffer[length < size ? length : size - 1] = '\0';
+    return complete;
+}
+
+}  // namespace platform

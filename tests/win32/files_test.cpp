@@ -1,0 +1,187 @@
+// Files, streams, folders, file times and the program's own path against the
+// real system.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "scratch_folder.h"
+
+namespace {
+
+// Makes a file of the given size without writing its data.
+bool makeSparseFile(const std::string& path, long long size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return made;
+}
+
+HANDLE holdWithoutSharing(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+TEST(ExclusiveFileSize, ReportsLowPartOnlyWhileNobodyHoldsTheFile) {
+    ScratchFolder folder;
+    std::string big = folder.file("big.pac");
+    ASSERT_TRUE(makeSparseFile(big, 5000000000LL));
+
+    uint32_t size = 1;
+    EXPECT_TRUE(platform::exclusiveFileSize(big.c_str(), size));
+    EXPECT_EQ(705032704u, size);
+
+    HANDLE held = holdWithoutSharing(big);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    size = 7;
+    EXPECT_FALSE(platform::exclusiveFileSize(big.c_str(), size));
+    EXPECT_EQ(7u, size);
+    CloseHandle(held);
+    // The failed attempt left no handle behind: the file opens again.
+    EXPECT_TRUE(platform::exclusiveFileSize(big.c_str(), size));
+
+    EXPECT_FALSE(platform::exclusiveFileSize(folder.file("missing").c_str(), size));
+}
+
+TEST(Streams, WriteReadRoundTripAndShortTransfers) {
+    ScratchFolder folder;
+    std::string path = folder.file("data.bin");
+    std::vector<char> data(200000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+
+    platform::Stream* out = platform::openStream(path.c_str(), "wb");
+    ASSERT_NE(nullptr, out);
+    EXPECT_EQ(data.size(), platform::writeStream(out, data.data(), data.size()));
+    EXPECT_TRUE(platform::closeStream(out));
+
+    platform::Stream* in = platform::openStream(path.c_str(), "rb");
+    ASSERT_NE(nullptr, in);
+    // Room for a whole block past the end: the system reads into all of it.
+    std::vector<char> back(data.size() + 65536);
+    size_t total = 0;
+    for (size_t n; (n = platform::readStream(in, back.data() + total, 65536)) > 0;) {
+        total += n;
+        if (n < 65536) break;
+    }
+    EXPECT_EQ(data.size(), total);
+    EXPECT_EQ(0, std::memcmp(data.data(), back.data(), data.size()));
+    EXPECT_EQ(0u, platform::readStream(in, back.data(), 10));
+    EXPECT_TRUE(platform::closeStream(in));
+
+    // A stream opened for reading takes no writes (how its close then ends
+    // differs between runtimes).
+    platform::Stream* readOnly = platform::openStream(path.c_str(), "rb");
+    ASSERT_NE(nullptr, readOnly);
+    EXPECT_EQ(0u, platform::writeStream(readOnly, data.data(), 10));
+    platform::closeStream(readOnly);
+    EXPECT_FALSE(platform::closeStream(nullptr));
+
+    EXPECT_EQ(nullptr, platform::openStream(folder.file("missing").c_str(), "rb"));
+    EXPECT_EQ(nullptr, platform::openStream(folder.file("no\\such\\x").c_str(), "wb"));
+}
+
+TEST(FileOperations, CopyAttributesSearchAndDelete) {
+    ScratchFolder folder;
+    std::string source = folder.file("new.txt");
+    std::string target = folder.file("old.txt");
+    writeWholeFile(source, "new contents");
+    writeWholeFile(target, "old and longer contents");
+
+    EXPECT_TRUE(platform::systemCopyFile(source.c_str(), target.c_str()));
+    EXPECT_EQ("new contents", readWholeFile(target));
+    EXPECT_FALSE(platform::systemCopyFile(folder.file("missing").c_str(), target.c_str()));
+
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(platform::deleteFile(target.c_str()));
+    EXPECT_TRUE(platform::setAttributesNormal(target.c_str()));
+    EXPECT_EQ(0u, GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_TRUE(platform::canOpenForReading(target.c_str()));
+    EXPECT_TRUE(platform::fileFound(target.c_str()));
+    EXPECT_TRUE(platform::deleteFile(target.c_str()));
+    EXPECT_FALSE(platform::fileFound(target.c_str()));
+    EXPECT_FALSE(platform::canOpenForReading(target.c_str()));
+    EXPECT_FALSE(platform::deleteFile(target.c_str()));
+    EXPECT_FALSE(platform::setAttributesNormal(target.c_str()));
+}
+
+TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
+    ScratchFolder folder;
+    std::string sub = folder.file("sub");
+    char previous[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));
+
+    EXPECT_TRUE(platform::makeDirectory(sub.c_str()));
+    EXPECT_FALSE(platform::makeDirectory(sub.c_str()));
+    EXPECT_TRUE(platform::changeDirectory(sub.c_str()));
+    writeWholeFile("inside.txt", "x");
+    EXPECT_TRUE(platform::fileFound((sub + "\\inside.txt").c_str()));
+    EXPECT_TRUE(platform::changeDirectory(previous));
+    EXPECT_FALSE(platform::changeDirectory(folder.file("missing").c_str()));
+
+    EXPECT_FALSE(platform::removeDirectory(sub.c_str()));
+    EXPECT_TRUE(platform::deleteFile((sub + "\\inside.txt").c_str()));
+    EXPECT_TRUE(platform::removeDirectory(sub.c_str()));
+    EXPECT_FALSE(platform::fileFound(sub.c_str()));
+}
+
+TEST(FileTimes, AccessAndWriteTimesCarryOverAndOpensRespectSharing) {
+    ScratchFolder folder;
+    std::string path = folder.file("timed.txt");
+    writeWholeFile(path, "x");
+    // 2001-02-03 and 2002-03-04, as FILETIME values.
+    const platform::FileTimes wanted = {126256320000000000ULL, 126256320000000000ULL,
+                                        126596736000000000ULL};
+
+    platform::FileHandle target = platform::openTimeTarget(path.c_str());
+    ASSERT_NE(nullptr, target);
+    EXPECT_TRUE(platform::writeFileTimes(target, wanted));
+    platform::closeFile(target);
+
+    platform::FileHandle source = platform::openTimeSource(path.c_str());
+    ASSERT_NE(nullptr, source);
+    platform::FileTimes read = {};
+    EXPECT_TRUE(platform::readFileTimes(source, read));
+    EXPECT_EQ(wanted.lastAccess, read.lastAccess);
+    EXPECT_EQ(wanted.lastWrite, read.lastWrite);
+    // A source open for reading lets others read, but not write.
+    platform::FileHandle second = platform::openTimeSource(path.c_str());
+    EXPECT_NE(nullptr, second);
+    platform::closeFile(second);
+    EXPECT_EQ(nullptr, platform::openTimeTarget(path.c_str()));
+    platform::closeFile(source);
+
+    HANDLE held = holdWithoutSharing(path);
+    EXPECT_EQ(nullptr, platform::openTimeTarget(path.c_str()));
+    EXPECT_EQ(nullptr, platform::openTimeSource(path.c_str()));
+    CloseHandle(held);
+    EXPECT_EQ(nullptr, platform::openTimeSource(folder.file("missing").c_str()));
+    platform::closeFile(nullptr);
+}
+
+TEST(ModuleFileName, FullPathOrFalseWhenCut) {
+    char path[MAX_PATH];
+    ASSERT_TRUE(platform::moduleFileName(path, sizeof path));
+    std::string name = path;
+    ASSERT_GT(name.size(), 15u);
+    EXPECT_EQ(0, _stricmp(name.c_str() + name.size() - 15, "win32_tests.exe"));
+    EXPECT_EQ(':', name[1]);
+
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_FALSE(platform::moduleFileName(small, sizeof small));
+    EXPECT_EQ(7u, std::strlen(small));
+    EXPECT_FALSE(platform::moduleFileName(small, 0));
+}
