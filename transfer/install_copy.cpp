@@ -228,8 +228,10 @@ void SetupEngine::copyWorker(void* argument) {
 bool SetupEngine::runInstallCopy() {
     uint32_t total = sumSelectedSizes();
     initProgressBar(kProgressRange);
-    copyRunning = 1;
+    // The old cancel is cleared before the dialog can see a copy running,
+    // so an abort pressed at once is not lost.
     cancelState = kCancelNone;
+    copyRunning = 1;
     bytesCopied = 0;
     progressUnit = total / kProgressRange;
     progressTarget = 0;
