@@ -12,6 +12,8 @@ target_include_directories(platform_win32 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(platform_win32 PUBLIC
   user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32)
 target_link_libraries(core PUBLIC platform_win32)
+# core and platform_win32 call each other (the bounded text copies).
+target_link_libraries(platform_win32 PUBLIC core)
 
 # update.exe and setup.exe share every source; only their resources differ
 # (the update window, or the setup window with the install options dialog).
@@ -42,3 +44,15 @@ add_dependencies(e2e_tests update setup)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT
   "PROGRAM_DIR=${CMAKE_CURRENT_BINARY_DIR}")
+
+# The demo's driver (scripts/demo.sh): presses the buttons of the update or
+# the setup window when no one sits at the display. A console program, not a
+# test.
+add_executable(demo_driver tests/e2e/demo/demo_driver.cpp tests/e2e/program_driver.cpp)
+target_include_directories(demo_driver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(demo_driver PRIVATE user32)
+
+# The copy benchmark (scripts/bench.sh): the update run beside the system's
+# own copy. A console program, not a test.
+add_executable(copy_bench tests/bench/copy_bench.cpp)
+target_link_libraries(copy_bench PRIVATE core)

@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Copy benchmark (not a test): how fast the update run moves a game of
+# realistic size, beside the system's own copy of the same files.
+#
+# Builds copy_bench.exe (cross build in build-bench), generates a demo game
+# of the 38 listed names (32 files, about 1 GiB, large archives and small
+# files; kept between runs) in the data folder beside it in a private Wine
+# prefix, then times, in alternating rounds, each into an empty folder:
+#   update   the engine's whole update run under Wine (runUpdate: 64 KiB
+#            buffer, size check, attributes, times; timed until its
+#            completion box appears, see tests/bench/copy_bench.cpp)
+#   copier   the engine's copyFile alone over the lists, under Wine
+#   system   a plain CopyFileA loop over the lists, under Wine
+#   cp       the host's cp over the lists (same names, same order)
+# Every method walks the install list and then the update list, so the six
+# names of both lists are copied twice. Prints the median of the rounds in
+# MB/s (10^6 bytes) and the ratios to the system copy and to cp.
+#
+# Usage: scripts/bench.sh [rounds]   (default 3)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/wine_env.sh
+source "$root/scripts/wine_env.sh"
+
+rounds="${1:-3}"
+build="$root/build-bench"
+bench_c=""  # the prefix's drive C: folder, set once the prefix exists
+
+# The install list (the game executable first) and the update list, in the
+# order of the product configuration, with the size of each file in KiB.
+install_names=(Vellomira.exe grd.pac vic.pac se.pac sse.pac mus.pac srp.pac ogg.dll
+    vorbis.dll vorbisfile.dll readme.txt uninst.exe Agrd.pac Bgrd.pac Cgrd.pac Dgrd.pac
+    Egrd.pac Fgrd.pac Ggrd.pac Hgrd.pac Setting.exe grd_2.pac vic_2.pac se_2.pac sse_2.pac
+    mus_2.pac srp_2.pac debuglog.txt)
+update_names=(grd_2.pac vic_2.pac se_2.pac sse_2.pac mus_2.pac srp_2.pac srp_3.pac
+    srp_4.pac srp_5.pac srp_6.pac)
+declare -A size_kib=(
+    [Vellomira.exe]=3072 [grd.pac]=184320 [vic.pac]=122880 [se.pac]=40960
+    [sse.pac]=12288 [mus.pac]=153600 [srp.pac]=8192 [ogg.dll]=160 [vorbis.dll]=1024
+    [vorbisfile.dll]=40 [readme.txt]=12 [uninst.exe]=200 [Agrd.pac]=30720
+    [Bgrd.pac]=30720 [Cgrd.pac]=30720 [Dgrd.pac]=30720 [Egrd.pac]=30720 [Fgrd.pac]=30720
+    [Ggrd.pac]=30720 [Hgrd.pac]=30720 [Setting.exe]=600 [grd_2.pac]=92160
+    [vic_2.pac]=61440 [se_2.pac]=15360 [sse_2.pac]=5120 [mus_2.pac]=51200
+    [srp_2.pac]=4096 [debuglog.txt]=2 [srp_3.pac]=2048 [srp_4.pac]=3072 [srp_5.pac]=1024
+    [srp_6.pac]=512
+)
+
+build_bench() {
+    echo "== building copy_bench.exe in $build"
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
+        >"$build/build.log" 2>&1
+    cmake --build "$build" -j2 --target copy_bench >>"$build/build.log" 2>&1 || {
+        tail -n 40 "$build/build.log"
+        echo "build failed (log: $build/build.log)" >&2
+        exit 1
+    }
+}
+
+# Random contents, so that nothing on the way can compress or skip them; a
+# file of the right size from an earlier run is kept.
+generate_game() {
+    local data="$bench_c/program/Vellomira" name bytes
+    mkdir -p "$data"
+    echo "== generating the demo game in $data"
+    for name in "${!size_kib[@]}"; do
+        bytes=$((size_kib[$name] * 1024))
+        if [ "$(stat -c %s "$data/$name" 2>/dev/null || echo -1)" != "$bytes" ]; then
+            head -c "$bytes" /dev/urandom >"$data/$name"
+        fi
+    done
+    cp "$build/copy_bench.exe" "$bench_c/program/"
+}
+
+# Bytes copied by one walk of both lists.
+walk_bytes() {
+    local name total=0
+    for name in "${install_names[@]}" "${update_names[@]}"; do
+        total=$((total + size_kib[$name] * 1024))
+    done
+    echo "$total"
+}
+
+# Empties a method's target folder and writes out what earlier rounds left
+# in memory, so that no round pays for another's writes.
+fresh_folder() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    sync
+}
+
+# One timed run of copy_bench under Wine: prints "<seconds> <bytes>".
+time_wine() {
+    local mode="$1"
+    fresh_folder "$bench_c/$mode"
+    wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\$mode" | tr -d '\r'
+}
+
+time_cp() {
+    local data="$bench_c/program/Vellomira" target="$build/bench-cp" name start end
+    fresh_folder "$target"
+    start=$(date +%s%N)
+    for name in "${install_names[@]}" "${update_names[@]}"; do
+        cp "$data/$name" "$target/$name"
+    done
+    end=$(date +%s%N)
+    echo "$(((end - start) / 1000))e-6 $(walk_bytes)" | awk '{printf "%.6f %s\n", $1, $2}'
+}
+
+# All rounds of the Wine methods inside one display session (the completion
+# box of the update run needs a window station) with one Wine server.
+run_wine_rounds() {
+    export bench_c
+    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder)"'
+        set -euo pipefail
+        wineserver -p
+        trap "wineserver -k; wineserver -w" EXIT
+        for round in $(seq "$1"); do
+            for mode in update copier system; do
+                timing="$(time_wine "$mode")"
+                echo "$mode $timing"
+            done
+        done' bench-run "$rounds"
+}
+
+# Median seconds of a method in the results file, and its bytes.
+median() {
+    awk -v mode="$1" '$1 == mode { print $2, $3 }' "$2" | sort -n |
+        awk '{ s[NR] = $1; b = $2 } END { print s[int((NR + 1) / 2)], b }'
+}
+
+report() {
+    local results="$1" expected mode seconds bytes
+    expected="$(walk_bytes)"
+    echo
+    printf '%-8s %10s %12s %10s\n' method seconds MB/s bytes
+    declare -A rate
+    for mode in update copier system cp; do
+        read -r seconds bytes < <(median "$mode" "$results")
+        if [ -z "$bytes" ]; then
+            echo "no timing of $mode" >&2
+            exit 1
+        fi
+        if [ "$bytes" != "$expected" ]; then
+            echo "warning: $mode copied $bytes bytes, expected $expected" >&2
+        fi
+        rate[$mode]="$(awk -v b="$bytes" -v s="$seconds" 'BEGIN { printf "%.1f", b / s / 1e6 }')"
+        printf '%-8s %10.3f %12s %10s\n' "$mode" "$seconds" "${rate[$mode]}" "$bytes"
+    done
+    echo
+    for mode in update copier; do
+        awk -v m="$mode" -v a="${rate[$mode]}" -v s="${rate[system]}" -v c="${rate[cp]}" \
+            'BEGIN { printf "%s / system copy = %.2f   %s / cp = %.2f\n", m, a / s, m, a / c }'
+    done
+    echo "(median of $rounds rounds; MB = 10^6 bytes; $(nproc) cores)"
+}
+
+main() {
+    mkdir -p "$build"
+    build_bench
+    wine_env "$build/wineprefix"
+    # These helpers check their own steps; errexit must not cut them short.
+    wine_server_stop || true
+    wine_prefix_init || exit 1
+    bench_c="$WINEPREFIX/drive_c/bench"
+    generate_game
+    local results="$build/bench-results.txt"
+    : >"$results"
+    echo "== timing $rounds rounds of update, copier and system under Wine"
+    run_wine_rounds | tee -a "$results"
+    echo "== timing $rounds rounds of cp on the host"
+    local round
+    for round in $(seq "$rounds"); do
+        echo "cp $(time_cp)" | tee -a "$results"
+    done
+    report "$results"
+}
+
+main "$@"

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Runs every test: the native unit tests under AddressSanitizer and under
+# ThreadSanitizer, then the Windows tests (the platform layer and the real
+# programs driven through their windows) under Wine in one Xvfb session.
+# Prints one summary line per suite and ends with "N passed, N failed",
+# counting test programs; exits non-zero when anything failed.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/prerequisites.sh
+source "$root/scripts/prerequisites.sh"
+# shellcheck source=scripts/wine_env.sh
+source "$root/scripts/wine_env.sh"
+# shellcheck source=scripts/disc_files.sh
+source "$root/scripts/disc_files.sh"
+
+jobs=2
+summary=()
+total_passed=0
+total_failed=0
+
+# Adds a suite's outcome from its ctest log (or a failed build) to the totals.
+record_suite() {
+    local name="$1" log="$2" passed=0 failed=1 line
+    line="$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)"
+    if [ -n "$line" ]; then
+        local out_of
+        failed="$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")"
+        out_of="$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")"
+        passed=$((out_of - failed))
+    fi
+    summary+=("$(printf '%-34s %d passed, %d failed' "$name:" "$passed" "$failed")")
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+}
+
+# Configures and builds one tree; the log gets the output.
+build_tree() {
+    local dir="$1" log="$2"
+    shift 2
+    cmake -S "$root" -B "$dir" "$@" >"$log" 2>&1 &&
+        cmake --build "$dir" -j"$jobs" >>"$log" 2>&1
+}
+
+run_native_suite() {
+    local name="$1" sanitizer="$2" dir="$root/build/native-$3"
+    local log="$dir.log"
+    echo "== $name: building in $dir"
+    if build_tree "$dir" "$log" -DSANITIZE="$sanitizer"; then
+        echo "== $name: running"
+        (cd "$dir" && ctest --output-on-failure --timeout 1200) 2>&1 | tee -a "$log" || true
+    else
+        tail -n 40 "$log"
+        echo "== $name: build failed (log: $log)"
+    fi
+    record_suite "$name" "$log"
+}
+
+# A fresh prefix with the drives the Windows tests use: d: a CD-ROM labelled
+# as the game's disc, e: a fixed disk.
+prepare_wine() {
+    local build="$1" media="$1/media"
+    wine_env "$build/wineprefix" || exit 1
+    # No desktop entries for the shortcuts the tests make: the helper that
+    # writes them outlives the test and holds ctest's output open.
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+    wine_server_stop || true
+    rm -rf "$WINEPREFIX" "$media"
+    mkdir -p "$media/disc" "$media/fixed"
+    make_disc_files "$media/disc/Vellomira" 768M
+    wine_prefix_init || exit 1
+    wine_add_drive d "$media/disc" cdrom Vellomira || exit 1
+    wine_add_drive e "$media/fixed" hd FIXED || exit 1
+    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL=Vellomira TEST_FIXED_DRIVE=e:
+    wine_server_stop || true
+}
+
+# Both Windows test programs in one display session, with one Wine server
+# kept alive for the whole run so that each program starts quickly.
+run_wine_suite() {
+    local name="Windows tests under Wine" build="$root/build/win32"
+    local log="$build.log"
+    echo "== $name: cross-building in $build"
+    if ! build_tree "$build" "$log" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake"; then
+        tail -n 40 "$log"
+        echo "== $name: build failed (log: $log)"
+        record_suite "$name" "$log"
+        return
+    fi
+    echo "== $name: preparing the Wine prefix"
+    prepare_wine "$build"
+    echo "== $name: running"
+    xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
+        wineserver -p
+        trap "wineserver -k; wineserver -w" EXIT
+        # Start the prefix'"'"'s background services now: started by a test,
+        # they would keep its output pipe, and so ctest, waiting.
+        wine wineboot >/dev/null 2>&1
+        cd "$1" && ctest --output-on-failure --timeout 1200' wine-run "$build" 2>&1 |
+        tee -a "$log" || true
+    record_suite "$name" "$log"
+}
+
+main() {
+    local started=$SECONDS
+    ensure_prerequisites
+    run_native_suite "native, AddressSanitizer" address asan
+    run_native_suite "native, ThreadSanitizer" thread tsan
+    run_wine_suite
+    echo
+    printf '%s\n' "${summary[@]}"
+    echo "(took $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s)"
+    echo "$total_passed passed, $total_failed failed"
+    [ "$total_failed" -eq 0 ]
+}
+
+main "$@"

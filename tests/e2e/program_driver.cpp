@@ -1,0 +1,146 @@
+#include "tests/e2e/program_driver.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace e2e {
+
+const char* const kDialogClass = "#32770";
+
+namespace {
+
+constexpr DWORD kPollMs = 50;
+constexpr UINT kAnswerTimeoutMs = 5000;
+
+struct WindowQuery {
+    DWORD processId;
+    const char* className;
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowQuery& query = *reinterpret_cast<WindowQuery*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != query.processId) return TRUE;
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpA(className, query.className) != 0) return TRUE;
+    if (windowText(window) != *query.caption) return TRUE;
+    query.found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+RunningProgram::~RunningProgram() {
+    if (info_.hProcess == nullptr) return;
+    if (running()) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, kExitTimeoutMs);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool RunningProgram::start(const std::string& exePath) {
+    if (info_.hProcess != nullptr) return false;
+    std::string folder = exePath.substr(0, exePath.find_last_of('\\'));
+    std::vector<char> commandLine(exePath.begin(), exePath.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, folder.c_str(), &startup, &info_) != FALSE;
+}
+
+bool RunningProgram::running() const {
+    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool RunningProgram::waitForExit(DWORD timeoutMs, DWORD& exitCode) const {
+    if (info_.hProcess == nullptr) return false;
+    if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(info_.hProcess, &exitCode) != FALSE;
+}
+
+HWND findWindow(DWORD processId, const char* className, const std::string& caption) {
+    WindowQuery query{processId, className, &caption, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND waitForWindow(DWORD processId, const char* className, const std::string& caption,
+                   DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        HWND window = findWindow(processId, className, caption);
+        if (window != nullptr && IsWindowVisible(window)) return window;
+        if (GetTickCount() - started >= timeoutMs) return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+std::string windowText(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string controlText(HWND dialog, int controlId) {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, controlId, text, sizeof text);
+    return text;
+}
+
+std::string messageBoxText(HWND box) {
+    return controlText(box, 0xFFFF);
+}
+
+bool pressButton(HWND dialog, int controlId) {
+    HWND button = GetDlgItem(dialog, controlId);
+    return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool answerMessageBox(HWND box, int answer) {
+    return pressButton(box, answer);
+}
+
+bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM lParam,
+                LRESULT& answer) {
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    if (control == nullptr ||
+        !SendMessageTimeoutA(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                             &result))
+        return false;
+    answer = static_cast<LRESULT>(result);
+    return true;
+}
+
+bool controlEnabled(HWND dialog, int controlId) {
+    HWND control = GetDlgItem(dialog, controlId);
+    return control != nullptr && IsWindowEnabled(control);
+}
+
+bool waitUntilGone(HWND window, DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - started >= timeoutMs) return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+std::string hexBytes(const std::string& text) {
+    std::string hex;
+    char byte[4];
+    for (unsigned char c : text) {
+        std::snprintf(byte, sizeof byte, "%02X ", c);
+        hex += byte;
+    }
+    return hex;
+}
+
+}  // namespace e2e

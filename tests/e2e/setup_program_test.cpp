@@ -1,0 +1,260 @@
+// setup.exe driven through its window: an install from the game's disc into
+// the default folder with the options dialog answered, its record and
+// Start-menu shortcuts, the uninstall, and a cancel in the middle of a large
+// copy. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
+// "Vellomira" and holding Vellomira\ with every listed file (grd.pac large).
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "tests/e2e/game_files.h"
+#include "tests/e2e/program_driver.h"
+#include "tests/e2e/shortcut_file.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace e2e {
+namespace {
+
+const std::string kCaption = "Vellomira Updata";
+const std::string kOptionsCaption = "インストールする項目の選択";
+const std::string kConfirmCaption = "確認";
+const std::string kFinishedCaption = "終了";
+const std::string kGameFolder = "c:\\Program Files\\Torvane\\Vellomira";
+const std::string kCreateFolderText = kGameFolder + "\nフォルダを作成します。\nよろしいですか？";
+const std::string kInstalledText = "インストールが完了しました。";
+const std::string kInstallFailedText =
+    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
+const std::string kUninstallQuestion =
+    "Vellomira のアンインストールを開始します。\n開始してもよろしいですか？";
+const std::string kUninstalledText = "アンインストールが完了しました。";
+const std::string kInstallLabel = "インストール";
+const std::string kAbortLabel = "中断";
+
+constexpr int kInstall = 1000, kStartGame = 1001, kClose = 1002, kChooseFolder = 1003;
+constexpr int kInstallPath = 1004, kProgress = 1005, kUninstall = 1014;
+constexpr int kRequiredSize = 1011, kOptionsOk = 1012, kOptionsCancel = 1013;
+constexpr int kInstallType = 1015, kGraphicsPart = 1021;
+// A whole install, its copy included, must end within this time.
+constexpr DWORD kInstallTimeoutMs = 120000;
+
+// Every name an install or an uninstall may touch, in the game's lists.
+const std::vector<std::string> kListedNames = {
+    "Vellomira.exe", "grd.pac",   "vic.pac",   "se.pac",    "sse.pac",   "mus.pac",
+    "srp.pac",       "ogg.dll",   "vorbis.dll", "vorbisfile.dll", "readme.txt", "uninst.exe",
+    "Agrd.pac",      "Bgrd.pac",  "Cgrd.pac",  "Dgrd.pac",  "Egrd.pac",  "Fgrd.pac",
+    "Ggrd.pac",      "Hgrd.pac",  "Setting.exe", "grd_2.pac", "vic_2.pac", "se_2.pac",
+    "sse_2.pac",     "mus_2.pac", "srp_2.pac", "debuglog.txt", "srp_3.pac", "srp_4.pac",
+    "srp_5.pac",     "srp_6.pac"};
+// Names of the list entries that carry a selection flag (indexes 0 to 19).
+constexpr size_t kFlaggedNames = 20;
+
+bool sameText(const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+std::string groupFolder() {
+    return joinPath(joinPath(commonProgramsFolder(), "Torvane"), "Vellomira");
+}
+
+void removeInstalledGame() {
+    removeTree(kGameFolder);
+    removeTree(groupFolder());
+    RemoveDirectoryA(joinPath(commonProgramsFolder(), "Torvane").c_str());
+    removeRecord();
+}
+
+class SetupProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* drive = std::getenv("TEST_CDROM_DRIVE");
+        if (drive == nullptr || *drive == '\0')
+            GTEST_SKIP() << "TEST_CDROM_DRIVE (the game's disc) is not set";
+        discFolder = std::string(drive, 2) + "\\Vellomira";
+        ASSERT_TRUE(fileExists(joinPath(discFolder, "Vellomira.exe")))
+            << "the disc holds no " << discFolder << "\\Vellomira.exe";
+        removeInstalledGame();
+        ASSERT_TRUE(makeFolder(programFolder));
+        const std::string built = joinPath(builtProgramDir(), "setup.exe");
+        ASSERT_TRUE(CopyFileA(built.c_str(), exePath.c_str(), FALSE)) << "cannot copy " << built;
+        ASSERT_TRUE(program.start(exePath)) << "cannot start " << exePath;
+        dialog = waitForWindow(program.processId(), kDialogClass, kCaption);
+        ASSERT_NE(dialog, nullptr) << "no setup window appeared";
+    }
+
+    void TearDown() override {
+        if (discFolder.empty()) return;
+        if (program.running()) {
+            pressButton(dialog, kClose);
+            DWORD code = 0;
+            program.waitForExit(kExitTimeoutMs, code);
+        }
+        removeInstalledGame();
+    }
+
+    HWND waitForBox(const std::string& caption, DWORD timeoutMs = kWindowTimeoutMs) {
+        return waitForWindow(program.processId(), kDialogClass, caption, timeoutMs);
+    }
+
+    // Waits for the message box, checks its text and answers it.
+    void answerBox(const std::string& caption, const std::string& text, int answer,
+                   DWORD timeoutMs = kWindowTimeoutMs) {
+        HWND box = waitForBox(caption, timeoutMs);
+        ASSERT_NE(box, nullptr) << "no \"" << caption << "\" message for: " << text;
+        const std::string shown = messageBoxText(box);
+        EXPECT_EQ(shown, text) << "message bytes: " << hexBytes(shown);
+        ASSERT_TRUE(answerMessageBox(box, answer)) << "the message has no such button";
+        ASSERT_TRUE(waitUntilGone(box));
+    }
+
+    HWND openOptions() {
+        EXPECT_TRUE(pressButton(dialog, kInstall));
+        return waitForWindow(program.processId(), kDialogClass, kOptionsCaption);
+    }
+
+    // Waits until the setup buttons show the installed or the not-installed state.
+    bool waitForButtons(bool installed) {
+        const DWORD started = GetTickCount();
+        while (GetTickCount() - started < kWindowTimeoutMs) {
+            if (controlEnabled(dialog, kInstall) == !installed &&
+                controlEnabled(dialog, kChooseFolder) == !installed &&
+                controlEnabled(dialog, kUninstall) == installed &&
+                controlEnabled(dialog, kStartGame) == installed &&
+                controlText(dialog, kInstall) == kInstallLabel)
+                return true;
+            Sleep(50);
+        }
+        return false;
+    }
+
+    int progressPosition() {
+        LRESULT position = -1;
+        askControl(dialog, kProgress, PBM_GETPOS, 0, 0, position);
+        return static_cast<int>(position);
+    }
+
+    void closeAndExpectExitCodeZero() {
+        ASSERT_TRUE(pressButton(dialog, kClose));
+        DWORD code = 0xDEAD;
+        ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end";
+        EXPECT_EQ(code, 0u);
+    }
+
+    void expectShortcut(const std::string& linkName, const std::string& targetName) {
+        const ShortcutFile link = readShortcut(joinPath(groupFolder(), linkName + ".lnk"));
+        ASSERT_TRUE(link.loaded) << linkName << ".lnk is missing or unreadable";
+        EXPECT_TRUE(sameText(link.target, joinPath(kGameFolder, targetName)))
+            << linkName << " points at " << link.target;
+        EXPECT_TRUE(sameText(link.workingDirectory, kGameFolder))
+            << linkName << " works in " << link.workingDirectory;
+        EXPECT_EQ(link.arguments, "") << linkName;
+        EXPECT_EQ(link.description, "") << linkName;
+        EXPECT_EQ(link.showCommand, SW_SHOW) << linkName << ": show command";
+    }
+
+    void expectNoListedFileInTheGameFolder() {
+        for (const std::string& name : kListedNames)
+            EXPECT_FALSE(fileExists(joinPath(kGameFolder, name))) << name << " was left behind";
+    }
+
+    ScratchFolder scratch;
+    const std::string programFolder = scratch / "setup";
+    const std::string exePath = joinPath(programFolder, "setup.exe");
+    std::string discFolder;
+    RunningProgram program;
+    HWND dialog = nullptr;
+};
+
+TEST_F(SetupProgram, InstallsFromTheDiscWithShortcutsAndUninstallsAgain) {
+    EXPECT_EQ(controlText(dialog, kInstallPath), kGameFolder);
+    ASSERT_TRUE(waitForButtons(false)) << "setup does not start in the not-installed state";
+
+    // Options: leave out the large graphics part, then choose the whole list.
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kGraphicsPart));
+    for (int i = 0; i < 100 && controlText(options, kRequiredSize) != "1100M"; ++i) Sleep(50);
+    EXPECT_EQ(controlText(options, kRequiredSize), "1100M") << "size without the graphics";
+    ASSERT_TRUE(pressButton(options, kInstallType));
+    for (int i = 0; i < 100 && controlText(options, kRequiredSize) != "3200M byte"; ++i) Sleep(50);
+    EXPECT_EQ(controlText(options, kRequiredSize), "3200M byte") << "size of the whole list";
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kCreateFolderText, IDYES));
+    HWND finished = waitForBox(kFinishedCaption, kInstallTimeoutMs);
+    ASSERT_NE(finished, nullptr) << "the install did not report completion";
+    EXPECT_EQ(messageBoxText(finished), kInstalledText) << hexBytes(messageBoxText(finished));
+    EXPECT_EQ(progressPosition(), 1000) << "the progress bar did not reach its end";
+    ASSERT_TRUE(answerMessageBox(finished));
+    EXPECT_TRUE(waitForButtons(true)) << "the buttons do not show the installed state";
+
+    for (size_t i = 0; i < kFlaggedNames; ++i) {
+        const std::string target = joinPath(kGameFolder, kListedNames[i]);
+        if (kListedNames[i] == "grd.pac") {
+            EXPECT_FALSE(fileExists(target)) << "grd.pac was left out but copied";
+        } else {
+            EXPECT_TRUE(readFile(target) == readFile(joinPath(discFolder, kListedNames[i])))
+                << kListedNames[i] << " is missing or differs from the disc";
+        }
+    }
+    const Record record = readRecord();
+    ASSERT_TRUE(record.present) << "no registration record";
+    EXPECT_TRUE(sameText(record.dir, kGameFolder)) << "Dir " << record.dir;
+    EXPECT_TRUE(sameText(record.cd, discFolder)) << "CD " << record.cd;
+    EXPECT_EQ(record.instType, 2u) << "InstType";
+    expectShortcut("Vellomira", "Vellomira.exe");
+    expectShortcut("README", "readme.txt");
+    expectShortcut("アンインストール", "uninst.exe");
+
+    ASSERT_TRUE(pressButton(dialog, kUninstall));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kUninstallQuestion, IDYES));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kUninstalledText, IDOK));
+    EXPECT_TRUE(waitForButtons(false)) << "the buttons do not show the not-installed state";
+    expectNoListedFileInTheGameFolder();
+    EXPECT_TRUE(folderExists(kGameFolder)) << "the uninstall removed the game folder itself";
+    EXPECT_FALSE(folderExists(groupFolder())) << "the Start-menu group is still there";
+    EXPECT_FALSE(readRecord().present) << "the registration record is still there";
+
+    closeAndExpectExitCodeZero();
+}
+
+TEST_F(SetupProgram, ACancelDuringTheCopyLeavesNoListedFileBehind) {
+    // Cancelling the options dialog starts nothing.
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kOptionsCancel));
+    ASSERT_TRUE(waitUntilGone(options));
+    Sleep(500);
+    EXPECT_EQ(controlText(dialog, kInstall), kInstallLabel) << "an install started";
+    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kConfirmCaption), nullptr);
+
+    // Everything selected, so the copy takes the large grd.pac.
+    options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog the second time";
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kCreateFolderText, IDYES));
+
+    const DWORD started = GetTickCount();
+    while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
+    const int position = progressPosition();
+    ASSERT_GT(position, 0) << "the copy never showed progress";
+    ASSERT_LT(position, 1000) << "the copy ended before it could be cancelled";
+    EXPECT_EQ(controlText(dialog, kInstall), kAbortLabel);
+    ASSERT_TRUE(pressButton(dialog, kInstall));
+
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kInstallFailedText, IDOK, kInstallTimeoutMs));
+    EXPECT_TRUE(waitForButtons(false)) << "the buttons are not back in the not-installed state";
+    expectNoListedFileInTheGameFolder();
+    EXPECT_FALSE(readRecord().present) << "a cancelled install left a record";
+    EXPECT_FALSE(folderExists(groupFolder())) << "a cancelled install left shortcuts";
+
+    closeAndExpectExitCodeZero();
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,218 @@
+// update.exe driven through its window, as a user would: the question, the
+// refusal without an installed game, the update of a registered game, the
+// single running copy and an install folder that has gone.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/game_files.h"
+#include "tests/e2e/program_driver.h"
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+namespace {
+
+const std::string kCaption = "Vellomira Updata";
+const std::string kQuestion = "Vellomira　を\nアップデートしますか？";
+const std::string kConfirmCaption = "確認";
+const std::string kFinishedCaption = "終了";
+const std::string kNotInstalledText =
+    "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。";
+const std::string kCompletedText = "アップデートが完了しました。";
+constexpr int kUpdateButton = 1008;
+constexpr int kCancelButton = 2;
+constexpr int kQuestionText = 1009;
+
+// A file of the data folder beside the program, with its past date.
+struct NewFile {
+    std::string name;
+    std::string contents;
+    WORD year;
+};
+
+std::string pattern(size_t size, char seed) {
+    std::string text(size, '\0');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>(seed + i * 7 + i / 251);
+    return text;
+}
+
+class UpdateProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        removeRecord();
+        ASSERT_TRUE(makeFolder(programFolder) && makeFolder(dataFolder) && makeFolder(gameFolder))
+            << "cannot make the test folders under " << scratch.path();
+        const std::string built = joinPath(builtProgramDir(), "update.exe");
+        ASSERT_TRUE(CopyFileA(built.c_str(), exePath.c_str(), FALSE))
+            << "cannot copy " << built << " (is PROGRAM_DIR the build folder?)";
+    }
+
+    void TearDown() override { removeRecord(); }
+
+    void startAndFindDialog() {
+        ASSERT_TRUE(program.start(exePath)) << "cannot start " << exePath;
+        dialog = waitForWindow(program.processId(), kDialogClass, kCaption);
+        ASSERT_NE(dialog, nullptr) << "no dialog captioned \"" << kCaption << "\" appeared";
+    }
+
+    HWND waitForBox(const std::string& caption, DWORD timeoutMs = kWindowTimeoutMs) {
+        return waitForWindow(program.processId(), kDialogClass, caption, timeoutMs);
+    }
+
+    void expectExitCodeZero() {
+        DWORD code = 0xDEAD;
+        ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "the program did not end";
+        EXPECT_EQ(code, 0u) << "exit code";
+    }
+
+    void putNewFiles(const std::vector<NewFile>& files) {
+        for (const NewFile& file : files) {
+            const std::string path = joinPath(dataFolder, file.name);
+            ASSERT_TRUE(writeFile(path, file.contents)) << path;
+            ASSERT_TRUE(setPastTimes(path, file.year, 3, 14)) << path;
+        }
+    }
+
+    ScratchFolder scratch;
+    const std::string programFolder = scratch / "program";
+    const std::string dataFolder = joinPath(programFolder, "Vellomira");
+    const std::string gameFolder = scratch / "game";
+    const std::string exePath = joinPath(programFolder, "update.exe");
+    RunningProgram program;
+    HWND dialog = nullptr;
+};
+
+TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+
+    EXPECT_EQ(windowText(dialog), kCaption) << hexBytes(windowText(dialog));
+    const std::string question = controlText(dialog, kQuestionText);
+    EXPECT_EQ(question, kQuestion) << "question bytes: " << hexBytes(question);
+
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    RECT box{};
+    ASSERT_TRUE(GetWindowRect(dialog, &box));
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    EXPECT_EQ(box.left, (work.left + work.right - width) >> 1) << "not centred horizontally";
+    EXPECT_EQ(box.top, (work.top + work.bottom - height) >> 1) << "not centred vertically";
+
+    ASSERT_TRUE(pressButton(dialog, kCancelButton)) << "no Cancel button";
+    expectExitCodeZero();
+}
+
+TEST_F(UpdateProgram, RefusesToUpdateAGameThatIsNotInstalled) {
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+
+    // The refusal comes each time Update is pressed, and the dialog stays.
+    for (int press = 1; press <= 2; ++press) {
+        ASSERT_TRUE(pressButton(dialog, kUpdateButton)) << "no Update button";
+        HWND warning = waitForBox(kConfirmCaption);
+        ASSERT_NE(warning, nullptr) << "press " << press << ": no \"確認\" warning appeared";
+        const std::string text = messageBoxText(warning);
+        EXPECT_EQ(text, kNotInstalledText) << "warning bytes: " << hexBytes(text);
+        ASSERT_TRUE(answerMessageBox(warning)) << "the warning has no OK button";
+        ASSERT_TRUE(waitUntilGone(warning)) << "the warning did not close";
+        EXPECT_TRUE(program.running()) << "the program ended after the warning";
+        EXPECT_TRUE(IsWindow(dialog)) << "the dialog closed after the warning";
+    }
+    EXPECT_FALSE(folderExists(scratch / "Torvane")) << "something was installed";
+
+    ASSERT_TRUE(pressButton(dialog, kCancelButton));
+    expectExitCodeZero();
+}
+
+TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
+    // Names of both lists (one of them in each), a large file that takes
+    // several copy blocks, and a read-only source.
+    const std::vector<NewFile> files = {
+        {"Vellomira.exe", "new game program", 2001},
+        {"grd.pac", pattern(200000, 'g'), 2002},
+        {"readme.txt", "new readme\r\n", 2003},
+        {"mus_2.pac", pattern(70000, 'm'), 2004},
+        {"srp_6.pac", "only in the update list", 2005},
+    };
+    ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
+    const std::string readOnlySource = joinPath(dataFolder, "readme.txt");
+    ASSERT_TRUE(SetFileAttributesA(readOnlySource.c_str(), FILE_ATTRIBUTE_READONLY));
+    for (const char* name : {"Vellomira.exe", "grd.pac", "mus_2.pac", "vic.pac", "save.dat"})
+        ASSERT_TRUE(writeFile(joinPath(gameFolder, name), std::string("old ") + name));
+    ASSERT_TRUE(writeRecord(gameFolder, "d:", 2)) << "cannot write the registration record";
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND finished = waitForBox(kFinishedCaption);
+    ASSERT_NE(finished, nullptr) << "no \"終了\" message after the update";
+    const std::string text = messageBoxText(finished);
+    EXPECT_EQ(text, kCompletedText) << "message bytes: " << hexBytes(text);
+    ASSERT_TRUE(answerMessageBox(finished));
+    expectExitCodeZero();
+
+    for (const NewFile& file : files) {
+        const std::string source = joinPath(dataFolder, file.name);
+        const std::string target = joinPath(gameFolder, file.name);
+        // Times first: reading the contents may move the access times.
+        AccessAndWriteTimes sourceTimes, targetTimes;
+        ASSERT_TRUE(readTimes(source, sourceTimes)) << source;
+        ASSERT_TRUE(readTimes(target, targetTimes)) << file.name << " was not copied";
+        EXPECT_EQ(targetTimes.lastWrite, sourceTimes.lastWrite) << file.name << ": write time";
+        EXPECT_EQ(targetTimes.lastAccess, sourceTimes.lastAccess) << file.name << ": access time";
+        const DWORD attributes = GetFileAttributesA(target.c_str());
+        EXPECT_TRUE(attributes == FILE_ATTRIBUTE_NORMAL || attributes == FILE_ATTRIBUTE_ARCHIVE)
+            << file.name << ": attributes 0x" << std::hex << attributes;
+        EXPECT_TRUE(readFile(target) == file.contents) << file.name << ": contents differ";
+    }
+    // Listed names missing from the data folder and unlisted files stay.
+    EXPECT_EQ(readFile(joinPath(gameFolder, "vic.pac")), "old vic.pac");
+    EXPECT_EQ(readFile(joinPath(gameFolder, "save.dat")), "old save.dat");
+    EXPECT_FALSE(fileExists(joinPath(gameFolder, "se.pac"))) << "a file came from nowhere";
+}
+
+TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+
+    {
+        RunningProgram second;
+        ASSERT_TRUE(second.start(exePath));
+        DWORD code = 0xDEAD;
+        ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
+        EXPECT_EQ(code, 0u) << "exit code of the second copy";
+        EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
+    }
+    EXPECT_TRUE(program.running()) << "the first copy ended";
+    EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
+
+    ASSERT_TRUE(pressButton(dialog, kCancelButton));
+    expectExitCodeZero();
+}
+
+TEST_F(UpdateProgram, AMissingInstallFolderEndsWithoutTheCompletionMessage) {
+    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"Vellomira.exe", "new game program", 2001},
+                                         {"srp_6.pac", "update only", 2002}}));
+    const std::string missing = scratch / "gone";
+    ASSERT_TRUE(writeRecord(missing, "d:", 2));
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+
+    // A warning may explain the failure; the completion message must not come.
+    bool completionShown = false;
+    const DWORD started = GetTickCount();
+    while (program.running() && GetTickCount() - started < kExitTimeoutMs) {
+        for (const std::string* caption : {&kConfirmCaption, &kFinishedCaption}) {
+            HWND box = findWindow(program.processId(), kDialogClass, *caption);
+            if (box == nullptr || !IsWindowVisible(box)) continue;
+            completionShown |= caption == &kFinishedCaption;
+            answerMessageBox(box);
+            waitUntilGone(box);
+        }
+        Sleep(50);
+    }
+    EXPECT_FALSE(completionShown) << "the update reported completion without an install folder";
+    expectExitCodeZero();
+    EXPECT_FALSE(folderExists(missing)) << "the update made the install folder";
+}
+
+}  // namespace
+}  // namespace e2e
