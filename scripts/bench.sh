@@ -160,7 +160,7 @@ main() {
     build_bench
     wine_env "$build/wineprefix"
     # These helpers check their own steps; errexit must not cut them short.
-    wine_server_stop || true
+    wine_server_stop
     wine_prefix_init || exit 1
     bench_c="$WINEPREFIX/drive_c/bench"
     generate_game

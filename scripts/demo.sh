@@ -56,7 +56,7 @@ put_file() {
 prepare_prefix() {
     wine_env "$demo/wineprefix" || exit 1
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-    wine_server_stop || true
+    wine_server_stop
     wine_prefix_init || exit 1
     game="$WINEPREFIX/drive_c/Program Files/Torvane/Vellomira"
     group="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Torvane"
@@ -81,7 +81,7 @@ prepare_game() {
     wine reg add "$record_key" /v Dir /t REG_SZ /d 'C:\Program Files\Torvane\Vellomira' /f >/dev/null
     wine reg add "$record_key" /v CD /t REG_SZ /d 'D:' /f >/dev/null
     wine reg add "$record_key" /v InstType /t REG_DWORD /d 2 /f >/dev/null
-    wine_server_stop || true
+    wine_server_stop
 }
 
 # No game installed, a disc in drive d: and setup.exe in build/demo/setup.
@@ -104,7 +104,7 @@ report_install() {
     echo "Registration record:"
     wine reg query "$record_key" 2>/dev/null | tr -d '\r' | grep -E 'Dir|CD|InstType' ||
         echo "  (none)"
-    wine_server_stop || true
+    wine_server_stop
 }
 
 # One line per game file: name, size, write and access times.
@@ -161,7 +161,7 @@ run_with_driver() {
 # the program to run
 run_on_desktop() {
     (cd "$(dirname "$1")" && wine "$(basename "$1")")
-    wine_server_stop || true
+    wine_server_stop
 }
 
 headless() {

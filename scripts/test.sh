@@ -64,7 +64,7 @@ prepare_wine() {
     # No desktop entries for the shortcuts the tests make: the helper that
     # writes them outlives the test and holds ctest's output open.
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-    wine_server_stop || true
+    wine_server_stop
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
     make_disc_files "$media/disc/Vellomira" 768M
@@ -72,7 +72,7 @@ prepare_wine() {
     wine_add_drive d "$media/disc" cdrom Vellomira || exit 1
     wine_add_drive e "$media/fixed" hd FIXED || exit 1
     export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL=Vellomira TEST_FIXED_DRIVE=e:
-    wine_server_stop || true
+    wine_server_stop
 }
 
 # Both Windows test programs in one display session, with one Wine server

@@ -32,8 +32,8 @@ wine_env() {
 
 # Ends the prefix's Wine server and waits until it is gone.
 wine_server_stop() {
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     return 0
 }
 
