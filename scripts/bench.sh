@@ -11,10 +11,18 @@
 #            completion box appears, see tests/bench/copy_bench.cpp)
 #   copier   the engine's copyFile alone over the lists, under Wine
 #   system   a plain CopyFileA loop over the lists, under Wine
+#   install  the engine's threaded install copy under Wine (runInstallCopy,
+#            every entry selected, the whole list), its waiting loop
+#            spinning on the calling thread (status ticker, progress,
+#            message pump, Sleep(0)) while the copy thread copies
 #   cp       the host's cp over the lists (same names, same order)
 # Every method walks the install list and then the update list, so the six
-# names of both lists are copied twice. Prints the median of the rounds in
-# MB/s (10^6 bytes) and the ratios to the system copy and to cp.
+# names of both lists are copied twice (the install copy gets both lists as
+# one install list). Prints the median of the rounds in MB/s (10^6 bytes),
+# the ratios to the system copy and to cp, the CPU time of the install
+# copy's waiting loop (its thread's GetThreadTimes) and of its copy thread
+# (the process's times less the loop's), and the Wine server's CPU time
+# over each whole Wine process, where the loop's message calls are served.
 #
 # Usage: scripts/bench.sh [rounds]   (default 3)
 set -euo pipefail
@@ -89,11 +97,41 @@ fresh_folder() {
     sync
 }
 
-# One timed run of copy_bench under Wine: prints "<seconds> <bytes>".
+# Pid of the prefix's Wine server: the one whose working folder is named
+# after the prefix's device and inode (other prefixes may have servers
+# running too).
+find_server() {
+    local folder pid
+    folder="server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
+    for _ in $(seq 50); do
+        for pid in $(pgrep -x 'wineserver(32|64)?'); do
+            case "$(readlink "/proc/$pid/cwd")" in
+                */"$folder") echo "$pid"; return 0 ;;
+            esac
+        done
+        sleep 0.1
+    done
+    echo "no Wine server found for $WINEPREFIX" >&2
+    return 1
+}
+
+# A Wine server's user and kernel CPU time so far, in clock ticks (fields
+# 14 and 15 of its stat line, counted after the parenthesised name).
+server_ticks() {
+    sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
+}
+
+# One timed run of copy_bench under Wine with the given server: prints
+# "<seconds> <bytes> <server CPU seconds over the whole process>", then the
+# program's CPU figures if it gives them.
 time_wine() {
-    local mode="$1"
+    local mode="$1" server="$2" before line
     fresh_folder "$bench_c/$mode"
-    wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\$mode" | tr -d '\r'
+    before="$(server_ticks "$server")"
+    line="$(wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\$mode" | tr -d '\r')"
+    awk -v line="$line" -v ticks="$(($(server_ticks "$server") - before))" -v hz="$(getconf CLK_TCK)" \
+        'BEGIN { n = split(line, f, " "); printf "%s %s %.2f", f[1], f[2], ticks / hz
+                 for (i = 3; i <= n; i++) printf " %s", f[i]; printf "\n" }'
 }
 
 time_cp() {
@@ -111,32 +149,40 @@ time_cp() {
 # box of the update run needs a window station) with one Wine server.
 run_wine_rounds() {
     export bench_c
-    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder)"'
+    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder find_server server_ticks)"'
         set -euo pipefail
         wineserver -p
         trap "wineserver -k; wineserver -w" EXIT
+        server="$(find_server)"
         for round in $(seq "$1"); do
-            for mode in update copier system; do
-                timing="$(time_wine "$mode")"
+            for mode in update copier system install; do
+                timing="$(time_wine "$mode" "$server")"
                 echo "$mode $timing"
             done
         done' bench-run "$rounds"
 }
 
-# Median seconds of a method in the results file, and its bytes.
-median() {
-    awk -v mode="$1" '$1 == mode { print $2, $3 }' "$2" | sort -n |
-        awk '{ s[NR] = $1; b = $2 } END { print s[int((NR + 1) / 2)], b }'
+# Lines of the results file: "<method> <seconds> <bytes>", for the Wine
+# methods then the server's CPU seconds and, but for update, the CPU seconds
+# of the calling thread (user, kernel) and of the other threads (user,
+# kernel); columns 1 to 8.
+# Median over the rounds of an awk expression of a method's columns (such
+# as '$2'; the expressions are passed in single quotes on purpose).
+# shellcheck disable=SC2016
+median_of() {
+    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g |
+        awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'
 }
 
-report() {
-    local results="$1" expected mode seconds bytes
+# shellcheck disable=SC2016
+report_rates() {
+    local results="$1" expected mode seconds bytes server
     expected="$(walk_bytes)"
-    echo
-    printf '%-8s %10s %12s %10s\n' method seconds MB/s bytes
-    declare -A rate
-    for mode in update copier system cp; do
-        read -r seconds bytes < <(median "$mode" "$results")
+    printf '%-8s %9s %9s %11s %11s\n' method seconds MB/s bytes server-CPU
+    for mode in update copier system install cp; do
+        seconds="$(median_of "$mode" '$2' "$results")"
+        bytes="$(median_of "$mode" '$3' "$results")"
+        server="$(median_of "$mode" '$4' "$results")"
         if [ -z "$bytes" ]; then
             echo "no timing of $mode" >&2
             exit 1
@@ -145,14 +191,47 @@ report() {
             echo "warning: $mode copied $bytes bytes, expected $expected" >&2
         fi
         rate[$mode]="$(awk -v b="$bytes" -v s="$seconds" 'BEGIN { printf "%.1f", b / s / 1e6 }')"
-        printf '%-8s %10.3f %12s %10s\n' "$mode" "$seconds" "${rate[$mode]}" "$bytes"
+        printf '%-8s %9.3f %9s %11s %11s\n' "$mode" "$seconds" "${rate[$mode]}" "$bytes" \
+            "${server:--}"
     done
-    echo
-    for mode in update copier; do
+}
+
+report_ratios() {
+    local mode
+    for mode in update copier install; do
         awk -v m="$mode" -v a="${rate[$mode]}" -v s="${rate[system]}" -v c="${rate[cp]}" \
-            'BEGIN { printf "%s / system copy = %.2f   %s / cp = %.2f\n", m, a / s, m, a / c }'
+            'BEGIN { printf "%-7s / system copy = %.2f   %-7s / cp = %.2f\n", m, a / s, m, a / c }'
     done
-    echo "(median of $rounds rounds; MB = 10^6 bytes; $(nproc) cores)"
+}
+
+# CPU seconds of one thread of a method: user, kernel, their sum and the
+# sum as a share of the method's wall time (user and kernel at columns
+# $2 and $3 of the call).
+report_cpu() {
+    local label="$1" mode="$2" user="$3" kernel="$4" results="$5"
+    printf '%-40s %6.3f %6.3f %6.3f %5.1f%%\n' "$label" \
+        "$(median_of "$mode" "$user" "$results")" "$(median_of "$mode" "$kernel" "$results")" \
+        "$(median_of "$mode" "$user + $kernel" "$results")" \
+        "$(median_of "$mode" "($user + $kernel) / \$2 * 100" "$results")"
+}
+
+# shellcheck disable=SC2016
+report() {
+    local results="$1"
+    declare -A rate
+    echo
+    report_rates "$results"
+    echo
+    report_ratios
+    echo
+    printf '%-40s %6s %6s %6s %6s\n' "CPU seconds over the timed span" user kernel total "/wall"
+    report_cpu "install: waiting loop (calling thread)" install '$5' '$6' "$results"
+    report_cpu "install: copy thread (process - loop)" install '$7' '$8' "$results"
+    report_cpu "copier: calling thread (it copies)" copier '$5' '$6' "$results"
+    report_cpu "system: calling thread (it copies)" system '$5' '$6' "$results"
+    echo "(median of $rounds rounds, each figure on its own; MB = 10^6 bytes; $(nproc) cores;"
+    echo " server-CPU: the Wine server's CPU seconds over each whole Wine process, start-up"
+    echo " included; thread times come in 10 ms ticks, so a small figure may read -0.010)"
 }
 
 main() {
@@ -166,11 +245,10 @@ main() {
     generate_game
     local results="$build/bench-results.txt"
     : >"$results"
-    echo "== timing $rounds rounds of update, copier and system under Wine"
+    echo "== timing $rounds rounds of update, copier, system and install under Wine"
     run_wine_rounds | tee -a "$results"
     echo "== timing $rounds rounds of cp on the host"
-    local round
-    for round in $(seq "$rounds"); do
+    for _ in $(seq "$rounds"); do
         echo "cp $(time_cp)" | tee -a "$results"
     done
     report "$results"

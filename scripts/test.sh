@@ -38,6 +38,7 @@ record_suite() {
 build_tree() {
     local dir="$1" log="$2"
     shift 2
+    mkdir -p "$dir"
     cmake -S "$root" -B "$dir" "$@" >"$log" 2>&1 &&
         cmake --build "$dir" -j"$jobs" >>"$log" 2>&1
 }
