@@ -192,7 +192,12 @@ bool SetupEngine::runInstall() {
 bool SetupEngine::runUninstall() {
     // A record whose folder is not an absolute game folder is refused before
     // anything is asked or touched.
-    if (!isDeletableFolder(installDir)) return false;
+    if (!isDeletableFolder(installDir)) {
+        report(dialogWindow,
+               "インストール先のフォルダが正しくありません。\nアンインストールは行われませんでした。",
+               kConfirmCaption);
+        return false;
+    }
     char question[kMessageCapacity];
     formatText(question, sizeof question,
                "%s のアンインストールを開始します。\n開始してもよろしいですか？", productName);

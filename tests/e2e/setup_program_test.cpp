@@ -256,5 +256,39 @@ TEST_F(SetupProgram, ACancelDuringTheCopyLeavesNoListedFileBehind) {
     closeAndExpectExitCodeZero();
 }
 
+// Closing the window while an install runs must neither leave the copy
+// running under a process that tears its engine down nor end silently with
+// half a game: the install is stopped, cleaned up and explained first.
+TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+
+    // The worker runs but does not copy yet: the install command must not
+    // offer a second install.
+    HWND question = waitForBox(kConfirmCaption);
+    ASSERT_NE(question, nullptr) << "no folder question";
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kInstall, BN_CLICKED), 0);
+    Sleep(1000);
+    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kOptionsCaption), nullptr)
+        << "a second install was offered while one runs";
+    ASSERT_TRUE(answerMessageBox(question, IDYES));
+
+    const DWORD started = GetTickCount();
+    while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
+    ASSERT_GT(progressPosition(), 0) << "the copy never showed progress";
+    ASSERT_LT(progressPosition(), 1000) << "the copy ended before the window could be closed";
+    ASSERT_TRUE(pressButton(dialog, kClose));
+
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kInstallFailedText, IDOK, kInstallTimeoutMs));
+    DWORD code = 0xDEAD;
+    ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end after the install stopped";
+    EXPECT_EQ(code, 0u);
+    expectNoListedFileInTheGameFolder();
+    EXPECT_FALSE(readRecord().present) << "a stopped install left a record";
+    EXPECT_FALSE(folderExists(groupFolder())) << "a stopped install left shortcuts";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -194,7 +194,14 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
         copyText(engine.installDir, kPathCapacity, folder);
         EXPECT_FALSE(engine.runUninstall()) << folder;
     }
-    EXPECT_EQ(asked, fake::shownMessages().size());
+    // Each refusal is explained, and no question is asked.
+    const std::vector<fake::ShownMessage> shown = fake::shownMessages();
+    ASSERT_EQ(asked + 7, shown.size());
+    for (size_t i = asked; i < shown.size(); ++i) {
+        EXPECT_EQ("インストール先のフォルダが正しくありません。\nアンインストールは行われませんでした。",
+                  shown[i].text);
+        EXPECT_EQ(platform::kReportFlags, shown[i].flags);
+    }
     EXPECT_TRUE(fake::exists("C:\\grd.pac"));
     EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
     const char* const climbing[] = {"..\\..\\victim.txt", "..", "C:\\victim.txt", nullptr};
