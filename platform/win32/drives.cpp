@@ -12,10 +12,13 @@ unsigned driveType(const char* root) { return GetDriveTypeA(root); }
 bool volumeLabel(const char* root, char* label, size_t capacity) {
     char name[256] = {};
     char fileSystem[256];
-    if (!GetVolumeInformationA(root, name, sizeof name, nullptr, nullptr,
-                               nullptr, fileSystem, sizeof fileSystem)) {
-        return false;
-    }
+    // An empty removable or CD-ROM drive must fail quietly, not ask the user
+    // to insert a disk.
+    const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const BOOL read = GetVolumeInformationA(root, name, sizeof name, nullptr, nullptr,
+                                            nullptr, fileSystem, sizeof fileSystem);
+    SetErrorMode(errorMode);
+    if (!read) return false;
     name[sizeof name - 1] = '\0';
     // A label is at most 32 characters; the caller's buffer bounds the copy.
     copyText(label, capacity, name);
