@@ -29,15 +29,18 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest googletest EXCLUDE_FROM_ALL)
 
+# Scratch folders and file helpers shared by the two tiers below.
+file(GLOB test_support_sources CONFIGURE_DEPENDS tests/support/*.cpp)
+
 # The platform layer against the real system (run under Wine).
 file(GLOB win32_test_sources CONFIGURE_DEPENDS tests/win32/*.cpp)
-add_executable(win32_tests ${win32_test_sources})
+add_executable(win32_tests ${win32_test_sources} ${test_support_sources})
 target_link_libraries(win32_tests PRIVATE core gtest_main)
 add_test(NAME win32_tests COMMAND win32_tests)
 
 # The real programs driven through their windows (run under Wine).
 file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
-add_executable(e2e_tests ${e2e_sources})
+add_executable(e2e_tests ${e2e_sources} ${test_support_sources})
 target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(e2e_tests PRIVATE gtest_main user32 advapi32 shell32 ole32 uuid)
 add_dependencies(e2e_tests update setup)

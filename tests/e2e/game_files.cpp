@@ -1,6 +1,5 @@
 #include "tests/e2e/game_files.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace e2e {
@@ -45,89 +44,6 @@ std::string builtProgramDir() {
         if (c == '/') c = '\\';
     while (path.size() > 3 && path.back() == '\\') path.pop_back();
     return path;
-}
-
-ScratchFolder::ScratchFolder() {
-    static int counter = 0;
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    char name[64];
-    std::snprintf(name, sizeof name, "e2e_%lu_%d", GetCurrentProcessId(), ++counter);
-    path_ = joinPath(temp, name);
-    removeTree(path_);
-    makeFolder(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    removeTree(path_);
-}
-
-std::string ScratchFolder::operator/(const std::string& name) const {
-    return joinPath(path_, name);
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '\\') return folder + name;
-    return folder + "\\" + name;
-}
-
-bool makeFolder(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE || folderExists(path);
-}
-
-bool folderExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool fileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool removeTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(joinPath(path, "*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name(entry.cFileName);
-            if (name == "." || name == "..") continue;
-            std::string child = joinPath(path, name);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
-
-bool writeFile(const std::string& path, const std::string& contents) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
-                        nullptr);
-    CloseHandle(file);
-    return ok && written == contents.size();
-}
-
-std::string readFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string("<unreadable>");
-    std::string contents;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        contents.append(chunk, got);
-    CloseHandle(file);
-    return contents;
 }
 
 bool readTimes(const std::string& path, AccessAndWriteTimes& times) {

@@ -161,7 +161,7 @@ protected:
     }
 
     ScratchFolder scratch;
-    const std::string programFolder = scratch / "setup";
+    const std::string programFolder = scratch.pathOf("setup");
     const std::string exePath = joinPath(programFolder, "setup.exe");
     std::string discFolder;
     RunningProgram program;
@@ -197,7 +197,7 @@ TEST_F(SetupProgram, InstallsFromTheDiscWithShortcutsAndUninstallsAgain) {
         if (kListedNames[i] == "grd.pac") {
             EXPECT_FALSE(fileExists(target)) << "grd.pac was left out but copied";
         } else {
-            EXPECT_TRUE(readFile(target) == readFile(joinPath(discFolder, kListedNames[i])))
+            EXPECT_TRUE(readWholeFile(target) == readWholeFile(joinPath(discFolder, kListedNames[i])))
                 << kListedNames[i] << " is missing or differs from the disc";
         }
     }

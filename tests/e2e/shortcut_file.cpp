@@ -48,7 +48,7 @@ void readProperties(IShellLinkA* link, ShortcutFile& shortcut) {
 ShortcutFile readShortcut(const std::string& path) {
     ShortcutFile shortcut;
     if (!fileExists(path)) return shortcut;
-    shortcut.showCommand = showCommandFromBytes(readFile(path));
+    shortcut.showCommand = showCommandFromBytes(readWholeFile(path));
     const HRESULT started = CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,

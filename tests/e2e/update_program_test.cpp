@@ -68,15 +68,15 @@ protected:
     void putNewFiles(const std::vector<NewFile>& files) {
         for (const NewFile& file : files) {
             const std::string path = joinPath(dataFolder, file.name);
-            ASSERT_TRUE(writeFile(path, file.contents)) << path;
+            ASSERT_TRUE(writeWholeFile(path, file.contents)) << path;
             ASSERT_TRUE(setPastTimes(path, file.year, 3, 14)) << path;
         }
     }
 
     ScratchFolder scratch;
-    const std::string programFolder = scratch / "program";
+    const std::string programFolder = scratch.pathOf("program");
     const std::string dataFolder = joinPath(programFolder, "Vellomira");
-    const std::string gameFolder = scratch / "game";
+    const std::string gameFolder = scratch.pathOf("game");
     const std::string exePath = joinPath(programFolder, "update.exe");
     RunningProgram program;
     HWND dialog = nullptr;
@@ -117,7 +117,7 @@ TEST_F(UpdateProgram, RefusesToUpdateAGameThatIsNotInstalled) {
         EXPECT_TRUE(program.running()) << "the program ended after the warning";
         EXPECT_TRUE(IsWindow(dialog)) << "the dialog closed after the warning";
     }
-    EXPECT_FALSE(folderExists(scratch / "Torvane")) << "something was installed";
+    EXPECT_FALSE(folderExists(scratch.pathOf("Torvane"))) << "something was installed";
 
     ASSERT_TRUE(pressButton(dialog, kCancelButton));
     expectExitCodeZero();
@@ -137,7 +137,7 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
     const std::string readOnlySource = joinPath(dataFolder, "readme.txt");
     ASSERT_TRUE(SetFileAttributesA(readOnlySource.c_str(), FILE_ATTRIBUTE_READONLY));
     for (const char* name : {"Vellomira.exe", "grd.pac", "mus_2.pac", "vic.pac", "save.dat"})
-        ASSERT_TRUE(writeFile(joinPath(gameFolder, name), std::string("old ") + name));
+        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, name), std::string("old ") + name));
     ASSERT_TRUE(writeRecord(gameFolder, "d:", 2)) << "cannot write the registration record";
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
@@ -161,11 +161,11 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
         const DWORD attributes = GetFileAttributesA(target.c_str());
         EXPECT_TRUE(attributes == FILE_ATTRIBUTE_NORMAL || attributes == FILE_ATTRIBUTE_ARCHIVE)
             << file.name << ": attributes 0x" << std::hex << attributes;
-        EXPECT_TRUE(readFile(target) == file.contents) << file.name << ": contents differ";
+        EXPECT_TRUE(readWholeFile(target) == file.contents) << file.name << ": contents differ";
     }
     // Listed names missing from the data folder and unlisted files stay.
-    EXPECT_EQ(readFile(joinPath(gameFolder, "vic.pac")), "old vic.pac");
-    EXPECT_EQ(readFile(joinPath(gameFolder, "save.dat")), "old save.dat");
+    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "vic.pac")), "old vic.pac");
+    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "save.dat")), "old save.dat");
     EXPECT_FALSE(fileExists(joinPath(gameFolder, "se.pac"))) << "a file came from nowhere";
 }
 
@@ -190,7 +190,7 @@ TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
 TEST_F(UpdateProgram, AMissingInstallFolderEndsWithoutTheCompletionMessage) {
     ASSERT_NO_FATAL_FAILURE(putNewFiles({{"Vellomira.exe", "new game program", 2001},
                                          {"srp_6.pac", "update only", 2002}}));
-    const std::string missing = scratch / "gone";
+    const std::string missing = scratch.pathOf("gone");
     ASSERT_TRUE(writeRecord(missing, "d:", 2));
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());

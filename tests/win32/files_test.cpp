@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ HANDLE holdWithoutSharing(const std::string& path) {
 
 TEST(ExclusiveFileSize, ReportsLowPartOnlyWhileNobodyHoldsTheFile) {
     ScratchFolder folder;
-    std::string big = folder.file("big.pac");
+    std::string big = folder.pathOf("big.pac");
     ASSERT_TRUE(makeSparseFile(big, 5000000000LL));
 
     uint32_t size = 1;
@@ -52,12 +52,12 @@ TEST(ExclusiveFileSize, ReportsLowPartOnlyWhileNobodyHoldsTheFile) {
     // The failed attempt left no handle behind: the file opens again.
     EXPECT_TRUE(platform::exclusiveFileSize(big.c_str(), size));
 
-    EXPECT_FALSE(platform::exclusiveFileSize(folder.file("missing").c_str(), size));
+    EXPECT_FALSE(platform::exclusiveFileSize(folder.pathOf("missing").c_str(), size));
 }
 
 TEST(Streams, WriteReadRoundTripAndShortTransfers) {
     ScratchFolder folder;
-    std::string path = folder.file("data.bin");
+    std::string path = folder.pathOf("data.bin");
     std::vector<char> data(200000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
 
@@ -88,20 +88,20 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
     platform::closeStream(readOnly);
     EXPECT_FALSE(platform::closeStream(nullptr));
 
-    EXPECT_EQ(nullptr, platform::openStream(folder.file("missing").c_str(), "rb"));
-    EXPECT_EQ(nullptr, platform::openStream(folder.file("no\\such\\x").c_str(), "wb"));
+    EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("missing").c_str(), "rb"));
+    EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("no\\such\\x").c_str(), "wb"));
 }
 
 TEST(FileOperations, CopyAttributesSearchAndDelete) {
     ScratchFolder folder;
-    std::string source = folder.file("new.txt");
-    std::string target = folder.file("old.txt");
-    writeWholeFile(source, "new contents");
-    writeWholeFile(target, "old and longer contents");
+    std::string source = folder.pathOf("new.txt");
+    std::string target = folder.pathOf("old.txt");
+    ASSERT_TRUE(writeWholeFile(source, "new contents"));
+    ASSERT_TRUE(writeWholeFile(target, "old and longer contents"));
 
     EXPECT_TRUE(platform::systemCopyFile(source.c_str(), target.c_str()));
     EXPECT_EQ("new contents", readWholeFile(target));
-    EXPECT_FALSE(platform::systemCopyFile(folder.file("missing").c_str(), target.c_str()));
+    EXPECT_FALSE(platform::systemCopyFile(folder.pathOf("missing").c_str(), target.c_str()));
 
     ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
@@ -119,17 +119,17 @@ TEST(FileOperations, CopyAttributesSearchAndDelete) {
 
 TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
     ScratchFolder folder;
-    std::string sub = folder.file("sub");
+    std::string sub = folder.pathOf("sub");
     char previous[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));
 
     EXPECT_TRUE(platform::makeDirectory(sub.c_str()));
     EXPECT_FALSE(platform::makeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::changeDirectory(sub.c_str()));
-    writeWholeFile("inside.txt", "x");
+    EXPECT_TRUE(writeWholeFile("inside.txt", "x"));
     EXPECT_TRUE(platform::fileFound((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::changeDirectory(previous));
-    EXPECT_FALSE(platform::changeDirectory(folder.file("missing").c_str()));
+    EXPECT_FALSE(platform::changeDirectory(folder.pathOf("missing").c_str()));
 
     EXPECT_FALSE(platform::removeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::deleteFile((sub + "\\inside.txt").c_str()));
@@ -139,8 +139,8 @@ TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
 
 TEST(FileTimes, AccessAndWriteTimesCarryOverAndOpensRespectSharing) {
     ScratchFolder folder;
-    std::string path = folder.file("timed.txt");
-    writeWholeFile(path, "x");
+    std::string path = folder.pathOf("timed.txt");
+    ASSERT_TRUE(writeWholeFile(path, "x"));
     // 2001-02-03 and 2002-03-04, as FILETIME values.
     const platform::FileTimes wanted = {126256320000000000ULL, 126256320000000000ULL,
                                         126596736000000000ULL};
@@ -167,7 +167,7 @@ TEST(FileTimes, AccessAndWriteTimesCarryOverAndOpensRespectSharing) {
     EXPECT_EQ(nullptr, platform::openTimeTarget(path.c_str()));
     EXPECT_EQ(nullptr, platform::openTimeSource(path.c_str()));
     CloseHandle(held);
-    EXPECT_EQ(nullptr, platform::openTimeSource(folder.file("missing").c_str()));
+    EXPECT_EQ(nullptr, platform::openTimeSource(folder.pathOf("missing").c_str()));
     platform::closeFile(nullptr);
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -71,9 +71,9 @@ TEST(SpecialFolders, CommonProgramsFolderAndRefusals) {
 
 TEST(ShellLinks, SavedLinkCarriesTargetWorkingDirectoryAndShowCommand) {
     ScratchFolder folder;
-    std::string target = folder.file("game.exe");
-    writeWholeFile(target, "MZ");
-    std::string link = folder.file("Game.lnk");
+    std::string target = folder.pathOf("game.exe");
+    ASSERT_TRUE(writeWholeFile(target, "MZ"));
+    std::string link = folder.pathOf("Game.lnk");
 
     ASSERT_TRUE(platform::saveShellLink(link.c_str(), target.c_str(), folder.path().c_str()));
     char directory[1024] = "old";
@@ -92,9 +92,9 @@ TEST(ShellLinks, SavedLinkCarriesTargetWorkingDirectoryAndShowCommand) {
 
 TEST(ShellLinks, JapaneseLinkNameSaves) {
     ScratchFolder folder;
-    std::string target = folder.file("uninst.exe");
-    writeWholeFile(target, "MZ");
-    std::string link = folder.file("アンインストール.lnk");
+    std::string target = folder.pathOf("uninst.exe");
+    ASSERT_TRUE(writeWholeFile(target, "MZ"));
+    std::string link = folder.pathOf("アンインストール.lnk");
 
     ASSERT_TRUE(platform::saveShellLink(link.c_str(), target.c_str(), folder.path().c_str()));
     EXPECT_TRUE(platform::fileFound(link.c_str()));
@@ -107,18 +107,18 @@ TEST(ShellLinks, JapaneseLinkNameSaves) {
 TEST(ShellLinks, FailuresLeaveTheCallersBufferUntouched) {
     ScratchFolder folder;
     char directory[260] = "untouched";
-    EXPECT_FALSE(platform::loadShellLinkWorkingDirectory(folder.file("missing.lnk").c_str(),
+    EXPECT_FALSE(platform::loadShellLinkWorkingDirectory(folder.pathOf("missing.lnk").c_str(),
                                                          directory, sizeof directory));
     EXPECT_STREQ("untouched", directory);
 
     // A link path longer than the 260 wide characters is refused, not cut.
-    std::string longLink = folder.path() + "\\" + std::string(280, 'a') + ".lnk";
+    std::string longLink = folder.pathOf(std::string(280, 'a') + ".lnk");
     EXPECT_FALSE(platform::saveShellLink(longLink.c_str(), "C:\\game.exe", "C:\\"));
     EXPECT_FALSE(platform::loadShellLinkWorkingDirectory(longLink.c_str(), directory,
                                                          sizeof directory));
 
     // A working directory longer than the caller's buffer is refused, not cut.
-    std::string link = folder.file("Readme.lnk");
+    std::string link = folder.pathOf("Readme.lnk");
     ASSERT_TRUE(platform::saveShellLink(link.c_str(), "C:\\readme.txt", "C:\\Games\\Vello"));
     char small[8] = "small";
     EXPECT_FALSE(platform::loadShellLinkWorkingDirectory(link.c_str(), small, sizeof small));
@@ -130,7 +130,7 @@ TEST(ShellLinks, CallerThreadKeepsItsOwnComApartment) {
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     // The link object's own CoInitialize fails on this thread; whatever the
     // outcome, the caller's COM initialization must survive.
-    platform::saveShellLink(folder.file("Mta.lnk").c_str(), "C:\\game.exe", "C:\\");
+    platform::saveShellLink(folder.pathOf("Mta.lnk").c_str(), "C:\\game.exe", "C:\\");
     EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     CoUninitialize();
     CoUninitialize();
