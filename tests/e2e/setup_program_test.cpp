@@ -155,6 +155,22 @@ protected:
         EXPECT_EQ(link.showCommand, SW_SHOW) << linkName << ": show command";
     }
 
+    // Waits until the copy has moved the bar but not finished it.
+    void waitForCopyUnderWay() {
+        const DWORD started = GetTickCount();
+        while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
+        const int position = progressPosition();
+        ASSERT_GT(position, 0) << "the copy never showed progress";
+        ASSERT_LT(position, 1000) << "the copy ended before it could be stopped";
+    }
+
+    // What a stopped install must leave: no listed file, record or group.
+    void expectNothingInstalled() {
+        expectNoListedFileInTheGameFolder();
+        EXPECT_FALSE(readRecord().present) << "a stopped install left a record";
+        EXPECT_FALSE(folderExists(groupFolder())) << "a stopped install left shortcuts";
+    }
+
     void expectNoListedFileInTheGameFolder() {
         for (const std::string& name : kListedNames)
             EXPECT_FALSE(fileExists(joinPath(kGameFolder, name))) << name << " was left behind";
@@ -239,19 +255,13 @@ TEST_F(SetupProgram, ACancelDuringTheCopyLeavesNoListedFileBehind) {
     ASSERT_TRUE(waitUntilGone(options));
     ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kCreateFolderText, IDYES));
 
-    const DWORD started = GetTickCount();
-    while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
-    const int position = progressPosition();
-    ASSERT_GT(position, 0) << "the copy never showed progress";
-    ASSERT_LT(position, 1000) << "the copy ended before it could be cancelled";
+    ASSERT_NO_FATAL_FAILURE(waitForCopyUnderWay());
     EXPECT_EQ(controlText(dialog, kInstall), kAbortLabel);
     ASSERT_TRUE(pressButton(dialog, kInstall));
 
     ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kInstallFailedText, IDOK, kInstallTimeoutMs));
     EXPECT_TRUE(waitForButtons(false)) << "the buttons are not back in the not-installed state";
-    expectNoListedFileInTheGameFolder();
-    EXPECT_FALSE(readRecord().present) << "a cancelled install left a record";
-    EXPECT_FALSE(folderExists(groupFolder())) << "a cancelled install left shortcuts";
+    expectNothingInstalled();
 
     closeAndExpectExitCodeZero();
 }
@@ -275,19 +285,14 @@ TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
         << "a second install was offered while one runs";
     ASSERT_TRUE(answerMessageBox(question, IDYES));
 
-    const DWORD started = GetTickCount();
-    while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
-    ASSERT_GT(progressPosition(), 0) << "the copy never showed progress";
-    ASSERT_LT(progressPosition(), 1000) << "the copy ended before the window could be closed";
+    ASSERT_NO_FATAL_FAILURE(waitForCopyUnderWay());
     ASSERT_TRUE(pressButton(dialog, kClose));
 
     ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kInstallFailedText, IDOK, kInstallTimeoutMs));
     DWORD code = 0xDEAD;
     ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end after the install stopped";
     EXPECT_EQ(code, 0u);
-    expectNoListedFileInTheGameFolder();
-    EXPECT_FALSE(readRecord().present) << "a stopped install left a record";
-    EXPECT_FALSE(folderExists(groupFolder())) << "a stopped install left shortcuts";
+    expectNothingInstalled();
 }
 
 }  // namespace
