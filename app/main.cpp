@@ -6,7 +6,7 @@
 
 #include "app/host_window.h"
 #include "app/main_dialog.h"
-#include "app/product_config.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
 

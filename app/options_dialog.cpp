@@ -3,10 +3,10 @@
 // the main dialog only through optionsResult.
 #include "app/options_dialog.h"
 
-#include "app/product_config.h"
 #include "app/window_layout.h"
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/install_options.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
 

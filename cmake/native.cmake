@@ -9,20 +9,21 @@ else()
 endif()
 add_compile_options(${sanitizer_flags} -fno-omit-frame-pointer -g)
 add_link_options(${sanitizer_flags})
-# The flags above apply to targets made after this point; the core library
-# was made before, so give it the same.
-target_compile_options(core PRIVATE ${sanitizer_flags} -fno-omit-frame-pointer -g)
+# The flags above apply to targets made after this point; the base and core
+# libraries were made before, so give them the same.
+foreach(library base core)
+  target_compile_options(${library} PRIVATE ${sanitizer_flags} -fno-omit-frame-pointer -g)
+endforeach()
 
 find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
 file(GLOB fake_sources CONFIGURE_DEPENDS tests/fake/*.cpp)
 add_library(fake_platform STATIC ${fake_sources})
-target_link_libraries(fake_platform PUBLIC core)
+target_include_directories(fake_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 file(GLOB unit_sources CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(unit_tests ${unit_sources})
 target_link_libraries(unit_tests PRIVATE core fake_platform GTest::gtest_main Threads::Threads)
-# core and fake_platform call each other.
 target_link_libraries(core PUBLIC fake_platform)
 add_test(NAME unit_tests COMMAND unit_tests)

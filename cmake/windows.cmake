@@ -9,16 +9,13 @@ endif()
 file(GLOB platform_sources CONFIGURE_DEPENDS platform/win32/*.cpp)
 add_library(platform_win32 STATIC ${platform_sources})
 target_include_directories(platform_win32 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(platform_win32 PUBLIC
+target_link_libraries(platform_win32 PUBLIC base
   user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32)
 target_link_libraries(core PUBLIC platform_win32)
-# core and platform_win32 call each other (the bounded text copies).
-target_link_libraries(platform_win32 PUBLIC core)
 
 # update.exe and setup.exe share every source; only their resources differ
 # (the update window, or the setup window with the install options dialog).
 file(GLOB app_sources CONFIGURE_DEPENDS app/*.cpp)
-list(REMOVE_ITEM app_sources ${CMAKE_CURRENT_SOURCE_DIR}/app/product_config.cpp)
 foreach(program update setup)
   add_executable(${program} WIN32 ${app_sources} resources/${program}.rc)
   target_link_libraries(${program} PRIVATE core)

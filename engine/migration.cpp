@@ -3,7 +3,7 @@
 // configuration: nothing sets migrationEnabled.
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 
 unsigned char migrationEnabled = 0;

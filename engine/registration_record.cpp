@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "app/product_config.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 
 void trace(const char*, ...) {}

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 
 SetupEngine setupEngine;
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 
 namespace {

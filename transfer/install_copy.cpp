@@ -7,7 +7,7 @@
 #include <limits>
 #include <mutex>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 #include "transfer/install_copy.h"
 #include "transfer/status_lines.h"

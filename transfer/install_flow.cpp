@@ -1,8 +1,8 @@
 // The install and uninstall flows and the install worker thread.
 #include <cstring>
 
-#include "app/product_config.h"
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
 #include "transfer/install_flow.h"

@@ -4,7 +4,7 @@
 // outcome.
 #include <cctype>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 
 namespace {

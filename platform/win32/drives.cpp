@@ -2,7 +2,7 @@
 // Nothing here knows about the game.
 #include <windows.h>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/platform.h"
 
 namespace platform {

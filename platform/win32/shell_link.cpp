@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/platform.h"
 
 namespace platform {

@@ -37,8 +37,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/product_config.h"
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 #include "transfer/install_copy.h"

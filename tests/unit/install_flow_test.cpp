@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/product_config.h"
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 #include "transfer/install_flow.h"

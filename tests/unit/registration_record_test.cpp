@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/product_config.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/product_config.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "shell/shortcuts.h"
 #include "tests/fake/fake_platform.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/product_config.h"
-#include "engine/bounded_text.h"
+#include "base/bounded_text.h"
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 

@@ -1,4 +1,4 @@
-#include "app/product_config.h"
+#include "engine/product_config.h"
 
 namespace ProductConfig {
 
