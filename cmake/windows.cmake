@@ -1,5 +1,11 @@
 # Windows build (MinGW-w64 cross build here, or natively on Windows): the
 # Win32 platform layer, the two programs, and the tests that run under Wine.
+# What a user gets is an optimized release build without symbols; a tree
+# configured with another build type (Debug for a debugger) keeps its own.
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Release CACHE STRING "Debug, Release, ..." FORCE)
+endif()
+
 if(NOT MSVC)
   add_link_options(-static)
   # Resource scripts are UTF-8; their texts become UTF-16 in the resources.
@@ -19,6 +25,9 @@ file(GLOB app_sources CONFIGURE_DEPENDS app/*.cpp)
 foreach(program update setup)
   add_executable(${program} WIN32 ${app_sources} resources/${program}.rc)
   target_link_libraries(${program} PRIVATE core)
+  if(NOT MSVC)
+    target_link_options(${program} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+  endif()
 endforeach()
 
 # GoogleTest, cross-built from Debian's sources.
