@@ -1,0 +1,47 @@
+# Checks the headers and resources of the shipped 32-bit programs without
+# running them, so that a change breaking the shipped build fails on every
+# machine, also on one whose kernel runs no 32-bit code. Source it, then:
+#
+#   check_shipped_program <exe> <dialog id>...
+#
+# Prints what is wrong and returns non-zero when the program is not a 32-bit
+# (i386) GUI program carrying the given dialog templates, icon group 104,
+# a version block and a manifest.
+
+pe_objdump=i686-w64-mingw32-objdump
+
+# The resources as "type/name" pairs in decimal ("5/105" is dialog 105),
+# read off objdump's dump of the resource tree: type entries are indented
+# three blanks after their offset, name entries five.
+pe_resources() {
+    local level id type=""
+    while read -r level id; do
+        case "$level" in
+            3) type=$((16#$id)) ;;
+            5) printf '%s/%s\n' "$type" "$((16#$id))" ;;
+        esac
+    done < <("$pe_objdump" -p "$1" | sed -n '/The .rsrc Resource Directory/,$p' |
+        sed -nE 's/^[0-9a-f]+( +)Entry: ID: 0x([0-9a-f]+),.*/\1\2/p' |
+        awk '{ print length($0) - length($1), $1 }')
+}
+
+check_shipped_program() {
+    local exe="$1" dump resources wanted problems=()
+    shift
+    if ! dump="$("$pe_objdump" -p "$exe" 2>&1)"; then
+        echo "$exe: not readable as a PE file: $dump" >&2
+        return 1
+    fi
+    grep -q 'file format pei-i386' <<<"$dump" || problems+=("machine is not i386")
+    grep -qE '^Magic[[:space:]]+010b' <<<"$dump" || problems+=("not a PE32 image")
+    grep -qE '^Subsystem[[:space:]]+00000002' <<<"$dump" || problems+=("subsystem is not Windows GUI")
+    resources="$(pe_resources "$exe")"
+    for wanted in "${@/#/5/}" 14/104 16/1 24/1; do
+        grep -qx "$wanted" <<<"$resources" || problems+=("resource $wanted missing")
+    done
+    if [ ${#problems[@]} -gt 0 ]; then
+        printf '%s: %s\n' "$exe" "$(IFS=';'; echo "${problems[*]}")" >&2
+        return 1
+    fi
+    echo "$exe: i386, Windows GUI, resources $(tr '\n' ' ' <<<"$resources")"
+}
