@@ -2,7 +2,9 @@
 # Copy benchmark (not a test): how fast the update run moves a game of
 # realistic size, beside the system's own copy of the same files.
 #
-# Builds copy_bench.exe (cross build in build-bench), generates a demo game
+# Builds copy_bench.exe (cross build in build/bench-win32, or
+# build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
+# the report names the build it timed), generates a demo game
 # of the 38 listed names (32 files, about 1 GiB, large archives and small
 # files; kept between runs) in the data folder beside it in a private Wine
 # prefix, then times, in alternating rounds, each into an empty folder:
@@ -32,7 +34,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/wine_env.sh"
 
 rounds="${1:-3}"
-build="$root/build-bench"
+wine_pick_build
+build="$root/build/bench-$WINE_BUILD_NAME"
 bench_c=""  # the prefix's drive C: folder, set once the prefix exists
 
 # The install list (the game executable first) and the update list, in the
@@ -55,12 +58,13 @@ declare -A size_kib=(
 )
 
 build_bench() {
+    wine_describe_build "== Benchmark"
     echo "== building copy_bench.exe in $build"
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
-        >"$build/build.log" 2>&1
-    cmake --build "$build" -j2 --target copy_bench >>"$build/build.log" 2>&1 || {
-        tail -n 40 "$build/build.log"
-        echo "build failed (log: $build/build.log)" >&2
+    {
+        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" >"$build/build.log" 2>&1 &&
+            cmake --build "$build" -j2 --target copy_bench >>"$build/build.log" 2>&1
+    } || {
+        wine_show_log "build failed" "$build/build.log"
         exit 1
     }
 }
@@ -229,6 +233,7 @@ report() {
     report_cpu "install: copy thread (process - loop)" install '$7' '$8' "$results"
     report_cpu "copier: calling thread (it copies)" copier '$5' '$6' "$results"
     report_cpu "system: calling thread (it copies)" system '$5' '$6' "$results"
+    wine_describe_build "Timed"
     echo "(median of $rounds rounds, each figure on its own; MB = 10^6 bytes; $(nproc) cores;"
     echo " server-CPU: the Wine server's CPU seconds over each whole Wine process, start-up"
     echo " included; thread times come in 10 ms ticks, so a small figure may read -0.010)"

@@ -22,7 +22,8 @@ source "$root/scripts/wine_env.sh"
 # shellcheck source=scripts/disc_files.sh
 source "$root/scripts/disc_files.sh"
 
-build="$root/build/win32"
+wine_pick_build
+build="$root/build/$WINE_BUILD_NAME"
 demo="$root/build/demo"
 program="$demo/program"
 setup="$demo/setup"
@@ -36,12 +37,13 @@ windows_path() {
 }
 
 build_programs() {
-    echo "== building update.exe in $build"
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
-        >"$demo/build.log" 2>&1
-    cmake --build "$build" -j2 --target update setup demo_driver >>"$demo/build.log" 2>&1 || {
-        tail -n 40 "$demo/build.log"
-        echo "build failed (log: $demo/build.log)" >&2
+    wine_describe_build "== Demo"
+    echo "== building update.exe and setup.exe in $build"
+    {
+        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" >"$demo/build.log" 2>&1 &&
+            cmake --build "$build" -j2 --target update setup demo_driver >>"$demo/build.log" 2>&1
+    } || {
+        wine_show_log "build failed" "$demo/build.log"
         exit 1
     }
 }
@@ -54,7 +56,8 @@ put_file() {
 
 # The private prefix, without desktop entries for the shortcuts setup makes.
 prepare_prefix() {
-    wine_env "$demo/wineprefix" || exit 1
+    # One prefix per build: a 64-bit prefix needs the 64-bit loader.
+    wine_env "$demo/wineprefix-$WINE_BUILD_NAME" || exit 1
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     wine_server_stop
     wine_prefix_init || exit 1
@@ -64,7 +67,7 @@ prepare_prefix() {
 }
 
 prepare_game() {
-    echo "== preparing the demo game in $demo/wineprefix"
+    echo "== preparing the demo game in $demo/wineprefix-$WINE_BUILD_NAME"
     prepare_prefix
     rm -rf "$game" "$program"
     mkdir -p "$game" "$program/Vellomira" "$markers"
@@ -86,7 +89,7 @@ prepare_game() {
 
 # No game installed, a disc in drive d: and setup.exe in build/demo/setup.
 prepare_setup() {
-    echo "== preparing the disc and setup.exe in $demo/wineprefix"
+    echo "== preparing the disc and setup.exe in $demo/wineprefix-$WINE_BUILD_NAME"
     prepare_prefix
     rm -rf "$game" "$group" "$setup" "$demo/disc"
     wine reg delete "$record_key" /f >/dev/null 2>&1 || true
@@ -198,6 +201,7 @@ main() {
         *) echo "usage: scripts/demo.sh [--install]" >&2; exit 2 ;;
     esac
     ensure_prerequisites imagemagick fonts-noto-cjk
+    restart_after_new_locale "$0" "$@"
     mkdir -p "$demo"
     build_programs
     if [ "${1:-}" = --install ]; then

@@ -1,14 +1,23 @@
 # What building and running the programs and their tests needs on Debian 12.
-# Source it, then call:
+# Source it, then call, from the script itself (not from a function):
 #
 #   ensure_prerequisites [extra package...]
+#   restart_after_new_locale "$0" "$@"
 #
-# It installs what is missing when run as root (adding the i386 architecture
-# that wine32 needs and generating the ja_JP.UTF-8 locale); otherwise it says
-# exactly what to run and fails.
+# The first installs what is missing when run as root (adding the i386
+# architecture that wine32 needs and generating the ja_JP.UTF-8 locale);
+# otherwise it says exactly what to run and fails. Both toolchains and both
+# Wine loaders are installed on every machine: the 32-bit build always
+# ships, and the 64-bit one runs the tests where 32-bit code cannot run.
+#
+# A process that found the locale missing cannot switch to it once it has
+# been generated (glibc remembers the failure), so the second starts the
+# script again, once, in a fresh process when the locale is new.
 
-base_packages=(cmake g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-i686-posix
-               wine wine32 xvfb xauth locales)
+base_packages=(cmake g++ googletest libgtest-dev mingw-w64
+               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+               wine wine32 wine64 xvfb xauth locales)
+locale_generated=0
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
@@ -26,6 +35,14 @@ enable_japanese_locale() {
         echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
     fi
     locale-gen
+    locale_generated=1
+}
+
+restart_after_new_locale() {
+    if [ "$locale_generated" -eq 1 ] && [ -z "${PREREQUISITES_RESTARTED:-}" ]; then
+        echo "== the ja_JP.UTF-8 locale is new: starting $(basename "$1") again"
+        PREREQUISITES_RESTARTED=1 exec "$BASH" "$@"
+    fi
 }
 
 ensure_prerequisites() {

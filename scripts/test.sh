@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs every test: the native unit tests under AddressSanitizer and under
-# ThreadSanitizer, then the Windows tests (the platform layer and the real
-# programs driven through their windows) under Wine in one Xvfb session.
-# Prints one summary line per suite and ends with "N passed, N failed",
-# counting test programs; exits non-zero when anything failed.
+# ThreadSanitizer, the build and header check of the shipped 32-bit
+# programs, then the Windows tests (the platform layer and the real programs
+# driven through their windows) under Wine in one Xvfb session: with the
+# shipped 32-bit build where this machine runs 32-bit code, else with the
+# same sources built for x86_64 (scripts/wine_env.sh). Prints one summary
+# line per suite and ends with "N passed, N failed", counting suites; exits
+# non-zero when anything failed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,6 +16,8 @@ source "$root/scripts/prerequisites.sh"
 source "$root/scripts/wine_env.sh"
 # shellcheck source=scripts/disc_files.sh
 source "$root/scripts/disc_files.sh"
+# shellcheck source=scripts/pe_check.sh
+source "$root/scripts/pe_check.sh"
 
 jobs=2
 summary=()
@@ -34,34 +39,69 @@ record_suite() {
     total_failed=$((total_failed + failed))
 }
 
-# Configures and builds one tree; the log gets the output.
+# Adds a suite that is a single check (no ctest log) to the totals.
+record_check() {
+    local name="$1" passed="$2"
+    summary+=("$(printf '%-34s %d passed, %d failed' "$name:" "$passed" $((1 - passed)))")
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + 1 - passed))
+}
+
+# Configures and builds one tree (every target, or those after --target);
+# the log gets the output.
 build_tree() {
-    local dir="$1" log="$2"
+    local dir="$1" log="$2" targets=()
     shift 2
+    if [ "${1:-}" = --target ]; then
+        targets=(--target "${@:2}")
+        set --
+    fi
     mkdir -p "$dir"
-    cmake -S "$root" -B "$dir" "$@" >"$log" 2>&1 &&
-        cmake --build "$dir" -j"$jobs" >>"$log" 2>&1
+    cmake -S "$root" -B "$dir" "${cmake_options[@]}" >"$log" 2>&1 &&
+        cmake --build "$dir" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
 }
 
 run_native_suite() {
     local name="$1" sanitizer="$2" dir="$root/build/native-$3"
     local log="$dir.log"
     echo "== $name: building in $dir"
-    if build_tree "$dir" "$log" -DSANITIZE="$sanitizer"; then
+    local cmake_options=(-DSANITIZE="$sanitizer")
+    if build_tree "$dir" "$log"; then
         echo "== $name: running"
         (cd "$dir" && ctest --output-on-failure --timeout 1200) 2>&1 | tee -a "$log" || true
     else
-        tail -n 40 "$log"
-        echo "== $name: build failed (log: $log)"
+        wine_show_log "== $name: build failed" "$log"
     fi
     record_suite "$name" "$log"
+}
+
+# The programs users get are the 32-bit ones: built and their headers
+# checked on every machine, whether or not it can run them.
+check_shipped_programs() {
+    local name="shipped 32-bit programs" build="$root/build/win32" log="$root/build/win32.log"
+    local cmake_options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake")
+    local targets=(update setup)
+    # Where the Windows tests run this build, the tree builds their programs too.
+    [ "$WINE_BUILD_ARCH" = i686 ] && targets=(all)
+    echo "== $name: cross-building in $build"
+    if ! build_tree "$build" "$log" --target "${targets[@]}"; then
+        wine_show_log "== $name: build failed" "$log"
+        record_check "$name" 0
+        return
+    fi
+    if check_shipped_program "$build/update.exe" 105 &&
+        check_shipped_program "$build/setup.exe" 105 109; then
+        record_check "$name" 1
+    else
+        record_check "$name" 0
+    fi
 }
 
 # A fresh prefix with the drives the Windows tests use: d: a CD-ROM labelled
 # as the game's disc, e: a fixed disk.
 prepare_wine() {
     local build="$1" media="$1/media"
-    wine_env "$build/wineprefix" || exit 1
+    wine_env "$build/wineprefix" || return 1
     # No desktop entries for the shortcuts the tests make: the helper that
     # writes them outlives the test and holds ctest's output open.
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
@@ -69,9 +109,9 @@ prepare_wine() {
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
     make_disc_files "$media/disc/Vellomira" 768M
-    wine_prefix_init || exit 1
-    wine_add_drive d "$media/disc" cdrom Vellomira || exit 1
-    wine_add_drive e "$media/fixed" hd FIXED || exit 1
+    wine_prefix_init || return 1
+    wine_add_drive d "$media/disc" cdrom Vellomira || return 1
+    wine_add_drive e "$media/fixed" hd FIXED || return 1
     export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL=Vellomira TEST_FIXED_DRIVE=e:
     wine_server_stop
 }
@@ -79,24 +119,32 @@ prepare_wine() {
 # Both Windows test programs in one display session, with one Wine server
 # kept alive for the whole run so that each program starts quickly.
 run_wine_suite() {
-    local name="Windows tests under Wine" build="$root/build/win32"
+    local name="Windows tests under Wine ($WINE_BUILD_ARCH)" build="$root/build/$WINE_BUILD_NAME"
     local log="$build.log"
-    echo "== $name: cross-building in $build"
-    if ! build_tree "$build" "$log" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake"; then
-        tail -n 40 "$log"
-        echo "== $name: build failed (log: $log)"
-        record_suite "$name" "$log"
-        return
+    local cmake_options=(-DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN")
+    wine_describe_build "== Windows tests"
+    # The i686 tree was built whole by check_shipped_programs.
+    if [ "$WINE_BUILD_ARCH" != i686 ]; then
+        echo "== $name: cross-building in $build"
+        if ! build_tree "$build" "$log"; then
+            wine_show_log "== $name: build failed" "$log"
+            record_suite "$name" "$log"
+            return
+        fi
     fi
     echo "== $name: preparing the Wine prefix"
-    prepare_wine "$build"
+    if ! prepare_wine "$build"; then
+        echo "== $name: the Wine prefix could not be prepared" >> "$log"
+        record_check "$name" 0
+        return
+    fi
     echo "== $name: running"
     xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
         wineserver -p
         trap "wineserver -k; wineserver -w" EXIT
         # Start the prefix'"'"'s background services now: started by a test,
         # they would keep its output pipe, and so ctest, waiting.
-        wine wineboot >/dev/null 2>&1
+        wine wineboot.exe >/dev/null 2>&1
         cd "$1" && ctest --output-on-failure --timeout 1200' wine-run "$build" 2>&1 |
         tee -a "$log" || true
     record_suite "$name" "$log"
@@ -105,8 +153,12 @@ run_wine_suite() {
 main() {
     local started=$SECONDS
     ensure_prerequisites
+    restart_after_new_locale "$0" "$@"
+    wine_pick_build
+    wine_describe_build "Windows tests"
     run_native_suite "native, AddressSanitizer" address asan
     run_native_suite "native, ThreadSanitizer" thread tsan
+    check_shipped_programs
     run_wine_suite
     echo
     printf '%s\n' "${summary[@]}"

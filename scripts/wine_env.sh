@@ -1,18 +1,90 @@
-# Shared Wine set-up for the test and demo scripts. Source it, then call:
+# Shared Wine set-up for the test, demo and benchmark scripts. Source it,
+# then call:
 #
+#   wine_pick_build                   choose the Windows build (below); once
 #   wine_env <prefix>                 use a private prefix (exports the variables)
 #   wine_prefix_init                  create the prefix once (idempotent)
 #   wine_add_drive <letter> <folder> <cdrom|hd|network|floppy> <label>
 #   wine_remove_drive <letter>
+#   wine_show_log <what failed> <log>  the tail of a failed step's log
 #
-# The prefix is a 32-bit one (WINEARCH=win32): the programs are 32-bit, and
-# in such a prefix `wine reg` and the programs see the same registry view, so
-# keys written by a script (HKLM\Software\...) are the keys the program reads,
-# with no Wow6432Node redirection to allow for.
+# The Windows build that runs here. The shipped programs are 32-bit, and
+# they run under the 32-bit Wine loader wherever the kernel runs 32-bit code.
+# Some machines of ours run none: there the 32-bit loader fails with "Exec
+# format error", and the same sources are built for x86_64 and run under the
+# 64-bit loader in a 64-bit prefix. WINE_FORCE_X86_64=1 takes that path on
+# any machine. wine_pick_build sets (and exports, for child scripts):
+#
+#   WINE_BUILD_ARCH      i686 or x86_64
+#   WINE_BUILD_NAME      win32 or win64: the build folder's name
+#   WINE_TOOLCHAIN       the CMake toolchain file of that build
+#   WINE_BUILD_REASON    why, in words
+#   WINEARCH             win32 or win64, for new prefixes
+#
+# In either prefix `wine reg` and the programs see the same registry view,
+# so keys written by a script (HKLM\Software\...) are the keys the program
+# reads, with no Wow6432Node redirection to allow for. With the x86_64 build
+# `wine` is a small script, put first on PATH by wine_env, that runs the
+# 64-bit loader: /usr/bin/wine picks the 32-bit one whenever it is installed,
+# whether it can run or not.
 #
 # Commands that start a Wine server without a display (wineboot, wine reg)
 # end it again before returning, so that a later run under xvfb-run starts a
 # server that owns that display.
+
+wine_scripts_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+wine64_loader=/usr/lib/wine/wine64
+
+wine_pick_build() {
+    if [ -n "${WINE_BUILD_ARCH:-}" ]; then
+        return 0
+    fi
+    if [ -n "${WINE_FORCE_X86_64:-}" ]; then
+        WINE_BUILD_ARCH=x86_64 WINE_BUILD_REASON="WINE_FORCE_X86_64 is set"
+    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        WINE_BUILD_ARCH=i686 WINE_BUILD_REASON="this machine runs 32-bit code"
+    else
+        WINE_BUILD_ARCH=x86_64 WINE_BUILD_REASON="this kernel runs no 32-bit code"
+    fi
+    if [ "$WINE_BUILD_ARCH" = i686 ]; then
+        WINE_BUILD_NAME=win32 WINEARCH=win32
+    else
+        WINE_BUILD_NAME=win64 WINEARCH=win64
+    fi
+    WINE_TOOLCHAIN="$wine_scripts_root/cmake/$WINE_BUILD_ARCH-w64-mingw32.cmake"
+    export WINE_BUILD_ARCH WINE_BUILD_NAME WINE_TOOLCHAIN WINE_BUILD_REASON WINEARCH
+}
+
+# One line saying which build runs and why, after a label such as
+# "Windows tests".
+wine_describe_build() {
+    wine_pick_build
+    if [ "$WINE_BUILD_ARCH" = i686 ]; then
+        echo "$1: the shipped 32-bit (i686) build under the 32-bit Wine loader ($WINE_BUILD_REASON)"
+    else
+        echo "$1: x86_64 build under the 64-bit Wine loader ($WINE_BUILD_REASON)"
+    fi
+}
+
+# Prints the last lines of a failed step's log and names the log.
+wine_show_log() {
+    echo "$1 (log: $2); its last lines:" >&2
+    tail -n 25 "$2" >&2 2>/dev/null || true
+}
+
+# With the x86_64 build, a `wine` first on PATH that runs the 64-bit loader.
+wine_use_loader() {
+    [ "$WINE_BUILD_ARCH" = x86_64 ] || return 0
+    local shim="$1"
+    mkdir -p "$shim" || return 1
+    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$shim/wine" || return 1
+    chmod +x "$shim/wine" || return 1
+    export WINELOADER="$wine64_loader"
+    case ":$PATH:" in
+        *":$shim:"*) ;;
+        *) export PATH="$shim:$PATH" ;;
+    esac
+}
 
 # Exports the variables every Wine command of the scripts runs with.
 wine_env() {
@@ -21,9 +93,10 @@ wine_env() {
         return 1
     fi
     mkdir -p "$(dirname "$1")" || return 1
+    wine_pick_build
     WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
     export WINEPREFIX
-    export WINEARCH=win32
+    wine_use_loader "$WINEPREFIX-loader" || return 1
     export WINEDEBUG=-all
     export LC_ALL=ja_JP.UTF-8
     # No prompts to install Mono or Gecko: the programs need neither.
@@ -47,11 +120,12 @@ wine_prefix_init() {
     if [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows" ]; then
         return 0
     fi
-    wineboot -i >/dev/null 2>&1
+    local log="$WINEPREFIX-wineboot.log"
+    wine wineboot.exe -i >"$log" 2>&1
     local status=$?
     wine_server_stop
     if [ $status -ne 0 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "wine_prefix_init: wineboot failed for $WINEPREFIX" >&2
+        wine_show_log "wine_prefix_init: wineboot failed for $WINEPREFIX (exit $status)" "$log"
         return 1
     fi
 }
@@ -88,11 +162,12 @@ wine_add_drive() {
     ln -sfn "$folder" "$WINEPREFIX/dosdevices/$letter:" || return 1
     # Wine reads a drive's label from this file in its root.
     printf '%s' "$label" >"$folder/.windows-label" || return 1
-    wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "$kind" /f >/dev/null 2>&1
+    local log="$WINEPREFIX-drives.log"
+    wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "$kind" /f >"$log" 2>&1
     local status=$?
     wine_server_stop
     if [ $status -ne 0 ]; then
-        echo "wine_add_drive: could not set the kind of $letter:" >&2
+        wine_show_log "wine_add_drive: could not set the kind of $letter: (exit $status)" "$log"
         return 1
     fi
 }
