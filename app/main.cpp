@@ -9,6 +9,7 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
+#include "shell/folder_browser.h"
 
 HWND hostWindow = nullptr;
 HINSTANCE appInstance = nullptr;
@@ -45,6 +46,7 @@ void startEngine() {
                            ProductConfig::makerName, ProductConfig::productTitle,
                            ProductConfig::dataFolderName, ProductConfig::sizeTable[0]);
     setupEngine.setProgressControl(IDC_PROGRESS);
+    folderBrowser.attach(appInstance, hostWindow);
 }
 
 // Runs the main dialog; false when it could not be shown at all, in which

@@ -1,7 +1,7 @@
 // The main dialog. One procedure serves the update window (Update, Cancel,
-// the question) and the setup window (install, uninstall, folder, progress
-// and status lines): commands whose controls a window lacks never arrive,
-// and calls on missing controls do nothing.
+// the question) and the setup window (install, uninstall, folder, start
+// game, readme, manual, progress and status lines): commands whose controls
+// a window lacks never arrive, and calls on missing controls do nothing.
 #include "app/main_dialog.h"
 
 #include "app/host_window.h"
@@ -13,6 +13,7 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
+#include "shell/folder_browser.h"
 #include "transfer/status_lines.h"
 
 namespace {
@@ -102,6 +103,17 @@ void updateCommand(HWND dialog) {
     closeMainDialog(dialog);
 }
 
+// The window closes only when the game did start; when the shell refused
+// (the executable is missing or broken) it stays for another try.
+void startGameCommand(HWND dialog) {
+    if (setupEngine.startGame()) closeMainDialog(dialog);
+}
+
+void chooseFolderCommand(HWND dialog) {
+    chooseInstallBase(folderBrowser, setupEngine);
+    showInstallPath(dialog);
+}
+
 void uninstallCommand(HWND dialog) {
     if (!setupEngine.runUninstall()) return;
     setupEngine.setInstallRange(0, 0, kWholeListEnd);
@@ -116,6 +128,18 @@ INT_PTR runCommand(HWND dialog, int command) {
     case IDC_CLOSE_BUTTON:
     case IDC_CLOSE:
         closeCommand(dialog);
+        return TRUE;
+    case IDC_START_GAME:
+        startGameCommand(dialog);
+        return TRUE;
+    case IDC_CHOOSE_FOLDER:
+        chooseFolderCommand(dialog);
+        return TRUE;
+    case IDC_README:
+        setupEngine.openReadme();
+        return TRUE;
+    case IDC_MANUAL:
+        setupEngine.openManual();
         return TRUE;
     case IDC_UPDATE:
         updateCommand(dialog);

@@ -13,6 +13,7 @@
 //   transfer/install_copy.cpp       the threaded install copy with progress
 //   transfer/install_flow.cpp       install and uninstall
 //   shell/shortcuts.cpp             the start-menu group
+//   shell/shell_open.cpp            the game, the readme and the manual
 #pragma once
 
 #include <atomic>
@@ -126,6 +127,19 @@ public:
     bool readShortcutWorkingDirectory(int folderKind, const char* relativeLink,
                                       char* output, size_t capacity);
     void removeShortcutGroup();
+
+    // ---- Opening the game and the documents ------------------------------------
+    // Opens the path with its associated program through the shell; true only
+    // when the shell took the request (the program was started).
+    static bool shellOpen(const char* path, const char* parameters);
+    // Starts the installed game with its folder as the current directory.
+    bool startGame();
+    // Opens readme.txt in the install folder, or on the install source when
+    // the game is not installed.
+    bool openReadme();
+    // Opens manual\manual.html under the source root (the folder above
+    // sourceDir); a source with no folder above opens nothing.
+    void openManual();
 
     // ---- Fields ----------------------------------------------------------------
     FileList installFiles;

@@ -146,4 +146,42 @@ bool saveShellLink(const char* linkFile, const char* target,
 bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer,
                                    size_t capacity);
 
+// ---- Shell: opening files and choosing folders -----------------------------
+
+using ModuleHandle = void*;
+// A shell item list (a folder the user chose); null means none.
+using ShellItem = void*;
+
+// CoInitialize on the calling thread: false when COM cannot be used at all.
+// mustEnd says whether this call is to be undone with endCom (a thread that
+// was already in another apartment mode is not ours to end).
+bool startCom(bool& mustEnd);
+void endCom();
+// The long form of an existing path (every 8.3 component expanded); false
+// when the system cannot give it or it does not fit the buffer.
+bool longPathName(const char* path, char* buffer, size_t capacity);
+// Asks the shell to "open" the file with its associated program: no owner,
+// the process's current directory, shown normally. False when the shell
+// refused (no such file, no associated program, not a program it can run).
+bool shellOpenFile(const char* path, const char* parameters);
+
+// The browse dialog's callback: its window, the message, the message's
+// parameter and the data given to browseForFolder.
+using BrowseCallback = int (*)(WindowHandle dialog, unsigned message,
+                               intptr_t parameter, intptr_t data);
+// Runs the shell's modal folder-selection dialog with the title and flags;
+// the chosen item, or null when the user cancelled. The shell's display name
+// of the item is not passed on.
+ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
+                          BrowseCallback callback, intptr_t data);
+// The item's file-system path (bounded); false when it has none (a virtual
+// folder) or the path does not fit.
+bool shellItemPath(ShellItem item, char* buffer, size_t capacity);
+// Frees the item with the shell's allocator; false when the allocator could
+// not be had.
+bool freeShellItem(ShellItem item);
+// Sends a message to a window (not to one of its controls).
+intptr_t sendWindowMessage(WindowHandle window, unsigned message,
+                           uintptr_t wParam, intptr_t lParam);
+
 }  // namespace platform

@@ -47,3 +47,12 @@ intptr_t sendControlMessage(WindowHandle dialog, int controlId,
 }
 
 }  // namespace platform
+
+namespace platform {
+
+intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
+                           intptr_t lParam) {
+    return SendMessageA(static_cast<HWND>(window), message, wParam, lParam);
+}
+
+}  // namespace platform

@@ -56,6 +56,14 @@ struct TimeFile {
     std::string key;
 };
 
+// A folder chosen in the fake browse dialog; an empty path is a virtual one.
+struct ShellItem {
+    std::string path;
+};
+
+// The window handle the fake browse dialog hands to its callback.
+platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
+
 struct FakeThread {
     std::thread thread;
 };
@@ -83,6 +91,11 @@ struct World {
     std::set<std::pair<int, std::string>> failingPaths;  // call, host path
     int counts[static_cast<int>(Call::Count)] = {};
     uint32_t nextThreadId = 100;
+    std::vector<ShellOpen> shellOpens;
+    int comSessions = 0;
+    std::map<std::string, std::string> longPathNames;
+    std::vector<std::string> browseAnswers;
+    std::vector<BrowseRequest> browseRequests;
 };
 
 std::mutex worldMutex;
@@ -414,6 +427,33 @@ bool readShellLink(const std::string& linkFile, ShellLink& link) {
     link.target = contents.substr(0, newline);
     link.workingDirectory = contents.substr(newline + 1);
     return true;
+}
+
+// ---- Shell: opening files and choosing folders (test side) ----------------------------
+
+std::vector<ShellOpen> shellOpens() {
+    Lock lock(worldMutex);
+    return world.shellOpens;
+}
+
+int openComSessions() {
+    Lock lock(worldMutex);
+    return world.comSessions;
+}
+
+void setLongPathName(const std::string& path, const std::string& longPath) {
+    Lock lock(worldMutex);
+    world.longPathNames[path] = longPath;
+}
+
+void chooseInBrowser(const std::string& folder) {
+    Lock lock(worldMutex);
+    world.browseAnswers.push_back(folder);
+}
+
+std::vector<BrowseRequest> browseRequests() {
+    Lock lock(worldMutex);
+    return world.browseRequests;
 }
 
 // ---- Failure injection and counting -----------------------------------------------------
@@ -851,6 +891,82 @@ bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer, size_t ca
     if (newline == std::string::npos) return false;
     fake::copyBounded(buffer, capacity, contents.substr(newline + 1));
     return true;
+}
+
+// ---- Shell: opening files and choosing folders ----------------------------------------------
+
+bool startCom(bool& mustEnd) {
+    Lock lock(worldMutex);
+    mustEnd = false;
+    if (fake::failsLocked(Call::StartCom)) return false;
+    mustEnd = true;
+    ++world.comSessions;
+    return true;
+}
+
+void endCom() {
+    Lock lock(worldMutex);
+    --world.comSessions;
+}
+
+bool longPathName(const char* path, char* buffer, size_t capacity) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::LongPathName, path)) return false;
+    auto found = world.longPathNames.find(path);
+    if (found == world.longPathNames.end() || found->second.size() >= capacity) return false;
+    fake::copyBounded(buffer, capacity, found->second);
+    return true;
+}
+
+bool shellOpenFile(const char* path, const char* parameters) {
+    Lock lock(worldMutex);
+    world.shellOpens.push_back(fake::ShellOpen{path, parameters, world.currentDirectory});
+    return !fake::failsLocked(Call::ShellOpenFile, path);
+}
+
+// Like the shell's dialog, calls back once it is up, then takes the user's
+// scripted answer.
+ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
+                          BrowseCallback callback, intptr_t data) {
+    {
+        Lock lock(worldMutex);
+        if (fake::failsLocked(Call::BrowseForFolder)) return nullptr;
+        world.browseRequests.push_back(fake::BrowseRequest{owner, title, flags, ""});
+    }
+    callback(fake::browseDialog, 1, 0, data);
+    Lock lock(worldMutex);
+    if (world.browseAnswers.empty()) return nullptr;
+    auto* item = new fake::ShellItem{world.browseAnswers.front()};
+    world.browseAnswers.erase(world.browseAnswers.begin());
+    return item;
+}
+
+bool shellItemPath(ShellItem item, char* buffer, size_t capacity) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::ShellItemPath)) return false;
+    const std::string& path = static_cast<fake::ShellItem*>(item)->path;
+    if (path.empty() || path.size() >= capacity) return false;
+    fake::copyBounded(buffer, capacity, path);
+    return true;
+}
+
+// The fake frees the item even when it reports the allocator missing, so
+// that the tests leak nothing.
+bool freeShellItem(ShellItem item) {
+    Lock lock(worldMutex);
+    delete static_cast<fake::ShellItem*>(item);
+    return !fake::failsLocked(Call::FreeShellItem);
+}
+
+// Records the selection the browse dialog is asked for (by path).
+intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
+                           intptr_t lParam) {
+    Lock lock(worldMutex);
+    if (window == fake::browseDialog && message == 0x466 && wParam != 0 &&
+        !world.browseRequests.empty()) {
+        world.browseRequests.back().preselected = reinterpret_cast<const char*>(lParam);
+    }
+    return 0;
 }
 
 }  // namespace platform

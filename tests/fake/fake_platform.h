@@ -26,6 +26,12 @@ enum class Call {
     RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
     RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
     LoadShellLinkWorkingDirectory,
+    StartCom,
+    LongPathName,
+    ShellOpenFile,
+    BrowseForFolder,
+    ShellItemPath,
+    FreeShellItem,
     Count
 };
 
@@ -127,6 +133,31 @@ struct ShellLink {
 };
 // Links are kept as files holding "target\nworkingDirectory".
 bool readShellLink(const std::string& linkFile, ShellLink& link);
+
+// ---- Shell: opening files and choosing folders ------------------------------
+struct ShellOpen {
+    std::string path;
+    std::string parameters;
+    std::string currentDirectory;  // of the process, when the shell was asked
+};
+// Every file the shell was asked to open (refused ones too), oldest first.
+std::vector<ShellOpen> shellOpens();
+// COM sessions started and not yet ended.
+int openComSessions();
+// The long form longPathName gives for path; a path without one has none
+// (as a missing file has not).
+void setLongPathName(const std::string& path, const std::string& longPath);
+// The user's answer to the next browse dialog: the folder chosen, or "" for
+// a virtual folder (one with no file-system path). Without an answer the
+// user cancels.
+void chooseInBrowser(const std::string& folder);
+struct BrowseRequest {
+    platform::WindowHandle owner;
+    std::string title;
+    unsigned flags;
+    std::string preselected;  // what the callback asked the dialog to select
+};
+std::vector<BrowseRequest> browseRequests();
 
 // ---- Failure injection and counting ------------------------------------
 // The next `times` calls of call fail (times < 0: every call until reset).
