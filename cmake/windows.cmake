@@ -49,10 +49,14 @@ file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
 add_executable(e2e_tests ${e2e_sources} ${test_support_sources})
 target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(e2e_tests PRIVATE gtest_main user32 advapi32 shell32 ole32 uuid)
-add_dependencies(e2e_tests update setup)
+add_dependencies(e2e_tests update setup shell_recorder)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT
   "PROGRAM_DIR=${CMAKE_CURRENT_BINARY_DIR}")
+
+# What the shell starts for setup.exe in the end-to-end tests: a stand-in
+# for the game and for the program that opens the readme and the manual.
+add_executable(shell_recorder WIN32 tests/e2e/recorder/shell_recorder.cpp)
 
 # The demo's driver (scripts/demo.sh): presses the buttons of the update or
 # the setup window when no one sits at the display. A console program, not a

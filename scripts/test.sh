@@ -98,7 +98,7 @@ check_shipped_programs() {
 }
 
 # A fresh prefix with the drives the Windows tests use: d: a CD-ROM labelled
-# as the game's disc, e: a fixed disk.
+# as the game's disc (with its manual), e: a fixed disk.
 prepare_wine() {
     local build="$1" media="$1/media"
     wine_env "$build/wineprefix" || return 1
@@ -109,6 +109,9 @@ prepare_wine() {
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
     make_disc_files "$media/disc/Vellomira" 768M
+    # The manual sits at the disc's root, beside the data folder.
+    mkdir -p "$media/disc/manual"
+    printf '<html></html>\n' >"$media/disc/manual/manual.html"
     wine_prefix_init || return 1
     wine_add_drive d "$media/disc" cdrom Vellomira || return 1
     wine_add_drive e "$media/fixed" hd FIXED || return 1

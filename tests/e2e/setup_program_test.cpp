@@ -1,13 +1,14 @@
 // setup.exe driven through its window: an install from the game's disc into
 // the default folder with the options dialog answered, its record and
-// Start-menu shortcuts, the uninstall, and a cancel in the middle of a large
-// copy. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
+// Start-menu shortcuts, the uninstall, a cancel in the middle of a large
+// copy, and the choice of the install folder in the shell's folder dialog. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
 // "Vellomira" and holding Vellomira\ with every listed file (grd.pac large).
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "tests/e2e/browse_dialog.h"
 #include "tests/e2e/game_files.h"
 #include "tests/e2e/program_driver.h"
 #include "tests/e2e/shortcut_file.h"
@@ -33,6 +34,7 @@ const std::string kUninstallQuestion =
 const std::string kUninstalledText = "アンインストールが完了しました。";
 const std::string kInstallLabel = "インストール";
 const std::string kAbortLabel = "中断";
+const std::string kBrowseTitle = "フォルダを選択してください";
 
 constexpr int kInstall = 1000, kStartGame = 1001, kClose = 1002, kChooseFolder = 1003;
 constexpr int kInstallPath = 1004, kProgress = 1005, kUninstall = 1014;
@@ -176,6 +178,32 @@ protected:
             EXPECT_FALSE(fileExists(joinPath(kGameFolder, name))) << name << " was left behind";
     }
 
+    // Opens the folder dialog with 参照 and checks that it is the shell's,
+    // titled and owned by the program's host window, with the current base
+    // folder (c:\Program Files) selected.
+    void openBrowser(HWND& browser, HWND& tree, HTREEITEM& programFiles) {
+        ASSERT_TRUE(pressButton(dialog, kChooseFolder));
+        browser = waitForBrowseDialog(program.processId(), dialog);
+        ASSERT_NE(browser, nullptr) << "no folder dialog appeared";
+        tree = treeOf(browser);
+        EXPECT_TRUE(showsText(browser, kBrowseTitle)) << "the folder dialog lacks its title";
+        char hostClass[64] = {};
+        GetClassNameA(GetWindow(browser, GW_OWNER), hostClass, sizeof hostClass);
+        EXPECT_EQ(std::string(hostClass), "Vellomira　セットアップ") << "not owned by the host window";
+        programFiles = selectedItem(tree);
+        ASSERT_NE(programFiles, nullptr) << "nothing is selected";
+        EXPECT_TRUE(sameText(itemText(tree, programFiles), "Program Files"))
+            << "selected: " << itemText(tree, programFiles);
+    }
+
+    // Selects the item and presses the folder dialog's OK or Cancel.
+    void chooseInBrowser(HWND browser, HWND tree, HTREEITEM item, int button) {
+        ASSERT_NE(item, nullptr) << "no such folder in the tree";
+        ASSERT_TRUE(selectItem(tree, item)) << itemText(tree, item);
+        ASSERT_TRUE(pressButton(browser, button));
+        ASSERT_TRUE(waitUntilGone(browser)) << "the folder dialog stayed";
+    }
+
     ScratchFolder scratch;
     const std::string programFolder = scratch.pathOf("setup");
     const std::string exePath = joinPath(programFolder, "setup.exe");
@@ -293,6 +321,61 @@ TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
     ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end after the install stopped";
     EXPECT_EQ(code, 0u);
     expectNothingInstalled();
+}
+
+TEST_F(SetupProgram, CancellingTheFolderDialogKeepsTheInstallFolder) {
+    HWND browser = nullptr, tree = nullptr;
+    HTREEITEM programFiles = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openBrowser(browser, tree, programFiles));
+    // Another folder selected, then Cancel.
+    ASSERT_NO_FATAL_FAILURE(chooseInBrowser(browser, tree, parentItem(tree, programFiles), IDCANCEL));
+    EXPECT_EQ(controlText(dialog, kInstallPath), kGameFolder);
+    closeAndExpectExitCodeZero();
+}
+
+TEST_F(SetupProgram, AChosenFolderIsWhereTheGameGoes) {
+    const std::string base = "c:\\Chosen Games";
+    const std::string gameFolder = base + "\\Torvane\\Vellomira";
+    removeTree(base);
+    ASSERT_TRUE(makeFolder(base));
+    HWND browser = nullptr, tree = nullptr;
+    HTREEITEM programFiles = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openBrowser(browser, tree, programFiles));
+    HTREEITEM chosen = childItemWith(tree, parentItem(tree, programFiles), "Chosen Games");
+    ASSERT_NO_FATAL_FAILURE(chooseInBrowser(browser, tree, chosen, IDOK));
+    EXPECT_TRUE(sameText(controlText(dialog, kInstallPath), gameFolder))
+        << controlText(dialog, kInstallPath);
+
+    // The base part alone, so the copy is quick.
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kGraphicsPart));
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+    HWND question = waitForBox(kConfirmCaption);
+    ASSERT_NE(question, nullptr) << "no folder question";
+    EXPECT_TRUE(sameText(messageBoxText(question),
+                         gameFolder + "\nフォルダを作成します。\nよろしいですか？"));
+    ASSERT_TRUE(answerMessageBox(question, IDYES));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kInstalledText, IDOK, kInstallTimeoutMs));
+    EXPECT_TRUE(fileExists(joinPath(gameFolder, "Vellomira.exe")));
+    EXPECT_TRUE(sameText(readRecord().dir, gameFolder)) << readRecord().dir;
+    EXPECT_FALSE(fileExists(joinPath(kGameFolder, "Vellomira.exe")));
+    closeAndExpectExitCodeZero();
+    EXPECT_TRUE(removeTree(base));
+}
+
+TEST_F(SetupProgram, AChosenDriveRootIsKeptAsTheDrive) {
+    HWND browser = nullptr, tree = nullptr;
+    HTREEITEM programFiles = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openBrowser(browser, tree, programFiles));
+    HTREEITEM computer = parentItem(tree, parentItem(tree, programFiles));
+    const std::string drive = discFolder.substr(0, 2);
+    ASSERT_NO_FATAL_FAILURE(
+        chooseInBrowser(browser, tree, childItemWith(tree, computer, drive), IDOK));
+    EXPECT_TRUE(sameText(controlText(dialog, kInstallPath), drive + "\\Torvane\\Vellomira"))
+        << controlText(dialog, kInstallPath);
+    closeAndExpectExitCodeZero();
 }
 
 }  // namespace
