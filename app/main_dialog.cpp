@@ -76,6 +76,13 @@ void closeCommand(HWND dialog) {
     closeMainDialog(dialog);
 }
 
+// Esc (and the system's close) give command 2. While an install runs it
+// does nothing: an install is stopped only by its own button or by Close.
+void cancelCommand(HWND dialog) {
+    if (installWorkerRunning()) return;
+    closeCommand(dialog);
+}
+
 INT_PTR installCommand(HWND dialog) {
     if (setupEngine.isCopyRunning()) {
         requestInstallCancel(dialog);
@@ -126,6 +133,8 @@ INT_PTR runCommand(HWND dialog, int command) {
     case IDC_INSTALL:
         return installCommand(dialog);
     case IDC_CLOSE_BUTTON:
+        cancelCommand(dialog);
+        return TRUE;
     case IDC_CLOSE:
         closeCommand(dialog);
         return TRUE;

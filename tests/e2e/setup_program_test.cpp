@@ -1,7 +1,8 @@
 // setup.exe driven through its window: an install from the game's disc into
 // the default folder with the options dialog answered, its record and
 // Start-menu shortcuts, the uninstall, a cancel in the middle of a large
-// copy, and the choice of the install folder in the shell's folder dialog. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
+// copy, Esc during an install, and the choice of the install folder in the
+// shell's folder dialog. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
 // "Vellomira" and holding Vellomira\ with every listed file (grd.pac large).
 #include <windows.h>
 
@@ -321,6 +322,31 @@ TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
     ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end after the install stopped";
     EXPECT_EQ(code, 0u);
     expectNothingInstalled();
+}
+
+// Esc gives the window command 2, which must not throw a running install
+// away: the install goes on and completes.
+TEST_F(SetupProgram, EscDuringAnInstallLeavesItRunning) {
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kCreateFolderText, IDYES));
+    ASSERT_NO_FATAL_FAILURE(waitForCopyUnderWay());
+
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+
+    HWND finished = waitForBox(kFinishedCaption, kInstallTimeoutMs);
+    ASSERT_NE(finished, nullptr) << "the install did not complete";
+    EXPECT_EQ(messageBoxText(finished), kInstalledText) << hexBytes(messageBoxText(finished));
+    ASSERT_TRUE(answerMessageBox(finished));
+    EXPECT_TRUE(waitForButtons(true)) << "the buttons do not show the installed state";
+    EXPECT_TRUE(readWholeFile(joinPath(kGameFolder, "srp.pac")) ==
+                readWholeFile(joinPath(discFolder, "srp.pac")));
+    EXPECT_TRUE(readRecord().present) << "no registration record";
+    closeAndExpectExitCodeZero();
 }
 
 TEST_F(SetupProgram, CancellingTheFolderDialogKeepsTheInstallFolder) {
