@@ -173,7 +173,7 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
         return colourStaticControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NCDESTROY:
-        releaseLabelFont();
+        releaseStaticColours();
         return FALSE;
     default:
         return FALSE;

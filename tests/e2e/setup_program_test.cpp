@@ -1,8 +1,8 @@
 // setup.exe driven through its window: an install from the game's disc into
 // the default folder with the options dialog answered, its record and
 // Start-menu shortcuts, the uninstall, a cancel in the middle of a large
-// copy, Esc during an install, and the choice of the install folder in the
-// shell's folder dialog. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
+// copy, Esc during an install, the choice of the install folder in the
+// shell's folder dialog, and the window's colours. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
 // "Vellomira" and holding Vellomira\ with every listed file (grd.pac large).
 #include <windows.h>
 
@@ -39,6 +39,7 @@ const std::string kBrowseTitle = "フォルダを選択してください";
 
 constexpr int kInstall = 1000, kStartGame = 1001, kClose = 1002, kChooseFolder = 1003;
 constexpr int kInstallPath = 1004, kProgress = 1005, kUninstall = 1014;
+constexpr int kStatusLine0 = 1019, kStatusLine1 = 1021;
 constexpr int kRequiredSize = 1011, kOptionsOk = 1012, kOptionsCancel = 1013;
 constexpr int kInstallType = 1015, kGraphicsPart = 1021;
 // A whole install, its copy included, must end within this time.
@@ -402,6 +403,31 @@ TEST_F(SetupProgram, AChosenDriveRootIsKeptAsTheDrive) {
     EXPECT_TRUE(sameText(controlText(dialog, kInstallPath), drive + "\\Torvane\\Vellomira"))
         << controlText(dialog, kInstallPath);
     closeAndExpectExitCodeZero();
+}
+
+// The status lines and the install path's box paint on the window's own
+// colours, not on white boxes of their own.
+TEST_F(SetupProgram, TextsPaintOnTheWindowsColours) {
+    // What the screen shows near the right end of a control, past its text.
+    auto pixelIn = [&](int id) {
+        RECT box{};
+        GetWindowRect(GetDlgItem(dialog, id), &box);
+        HDC screen = GetDC(nullptr);
+        const COLORREF colour = GetPixel(screen, box.right - 5, (box.top + box.bottom) / 2);
+        ReleaseDC(nullptr, screen);
+        return colour;
+    };
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF pathBackground = RGB(236, 233, 216);
+    // The window may still be painting.
+    const DWORD started = GetTickCount();
+    while (GetTickCount() - started < 5000 &&
+           (pixelIn(kStatusLine0) != face || pixelIn(kStatusLine1) != face ||
+            pixelIn(kInstallPath) != pathBackground))
+        Sleep(100);
+    EXPECT_EQ(pixelIn(kStatusLine0), face);
+    EXPECT_EQ(pixelIn(kStatusLine1), face);
+    EXPECT_EQ(pixelIn(kInstallPath), pathBackground);
 }
 
 }  // namespace
