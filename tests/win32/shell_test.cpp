@@ -135,3 +135,22 @@ TEST(ShellLinks, CallerThreadKeepsItsOwnComApartment) {
     CoUninitialize();
     CoUninitialize();
 }
+
+TEST(ShellOpen, LongPathNamesAndRefusedOpens) {
+    ScratchFolder folder;
+    const std::string file = folder.pathOf("a rather long name.txt");
+    ASSERT_TRUE(writeWholeFile(file, "text"));
+    char shortPath[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA(file.c_str(), shortPath, MAX_PATH));
+    ASSERT_NE(file, shortPath) << "the system gave no 8.3 form";
+
+    char path[260] = {};
+    EXPECT_TRUE(platform::longPathName(shortPath, path, sizeof path));
+    EXPECT_EQ(0, _stricmp(file.c_str(), path));
+    char small[12];
+    EXPECT_FALSE(platform::longPathName(shortPath, small, sizeof small));
+    const std::string missing = folder.pathOf("missing.txt");
+    EXPECT_FALSE(platform::longPathName(missing.c_str(), path, sizeof path));
+    // The shell refuses what it cannot open, and says so.
+    EXPECT_FALSE(platform::shellOpenFile(missing.c_str(), ""));
+}
