@@ -32,11 +32,11 @@ bool SetupEngine::shellOpen(const char* path, const char* parameters) {
 
 bool SetupEngine::startGame() {
     if (installFiles == nullptr || installFiles[kGameEntry][0] == '\0') return false;
+    char game[kPathCapacity];
+    if (!joinPath(game, sizeof game, installDir, installFiles[kGameEntry])) return false;
     // The game starts in the current directory, which the shell is not told
     // otherwise: make it the install folder first.
     platform::changeDirectory(installDir);
-    char game[kPathCapacity];
-    if (!joinPath(game, sizeof game, installDir, installFiles[kGameEntry])) return false;
     return shellOpen(game, "");
 }
 
