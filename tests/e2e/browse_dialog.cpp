@@ -66,14 +66,6 @@ HWND treeOf(HWND browseDialog) {
     return FindWindowExA(browseDialog, nullptr, WC_TREEVIEWA, nullptr);
 }
 
-bool showsText(HWND window, const std::string& text) {
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        if (windowText(child) == text) return true;
-    }
-    return false;
-}
-
 HTREEITEM selectedItem(HWND tree) { return nextItem(tree, TVGN_CARET, nullptr); }
 
 HTREEITEM parentItem(HWND tree, HTREEITEM item) { return nextItem(tree, TVGN_PARENT, item); }

@@ -15,8 +15,6 @@ namespace e2e {
 // waits for it up to the window timeout. Null when none appeared.
 HWND waitForBrowseDialog(DWORD processId, HWND except);
 HWND treeOf(HWND browseDialog);
-// True when a child of the window shows exactly this text.
-bool showsText(HWND window, const std::string& text);
 
 HTREEITEM selectedItem(HWND tree);
 HTREEITEM parentItem(HWND tree, HTREEITEM item);

@@ -188,7 +188,8 @@ protected:
         browser = waitForBrowseDialog(program.processId(), dialog);
         ASSERT_NE(browser, nullptr) << "no folder dialog appeared";
         tree = treeOf(browser);
-        EXPECT_TRUE(showsText(browser, kBrowseTitle)) << "the folder dialog lacks its title";
+        EXPECT_NE(FindWindowExA(browser, nullptr, "Static", kBrowseTitle.c_str()), nullptr)
+            << "the folder dialog lacks its title";
         char hostClass[64] = {};
         GetClassNameA(GetWindow(browser, GW_OWNER), hostClass, sizeof hostClass);
         EXPECT_EQ(std::string(hostClass), "Vellomira　セットアップ") << "not owned by the host window";

@@ -31,38 +31,13 @@ bool setDefaultValue(const std::string& key, const std::string& value) {
                         static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
 }
 
-std::string defaultValue(const std::string& key) {
-    char value[MAX_PATH] = {};
-    LONG size = sizeof value;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS) return "";
-    return value;
+// Makes the recorder the program that opens .txt and .html files in the
+// test prefix.
+bool registerRecorder(const std::string& recorder) {
+    return setDefaultValue(std::string(kDocumentClass) + "\\shell\\open\\command",
+                           "\"" + recorder + "\" %1") &&
+           setDefaultValue(".txt", kDocumentClass) && setDefaultValue(".html", kDocumentClass);
 }
-
-// Makes the recorder the program that opens these file types, and gives the
-// types back their own programs afterwards.
-class RecorderAssociation {
-public:
-    RecorderAssociation(const std::string& recorder, std::vector<std::string> extensions)
-        : extensions_(std::move(extensions)) {
-        const std::string command = "\"" + recorder + "\" %1";
-        ok_ = setDefaultValue(std::string(kDocumentClass) + "\\shell\\open\\command", command);
-        for (const std::string& extension : extensions_) {
-            previous_.push_back(defaultValue(extension));
-            ok_ = ok_ && setDefaultValue(extension, kDocumentClass);
-        }
-    }
-    ~RecorderAssociation() {
-        for (size_t i = 0; i < previous_.size(); ++i) setDefaultValue(extensions_[i], previous_[i]);
-        for (const char* key : {"\\shell\\open\\command", "\\shell\\open", "\\shell", ""})
-            RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(kDocumentClass) + key).c_str());
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::vector<std::string> extensions_;
-    std::vector<std::string> previous_;
-    bool ok_ = false;
-};
 
 struct Opened {
     std::string directory;
@@ -78,7 +53,7 @@ protected:
         discRoot = std::string(drive, 2);
         ASSERT_TRUE(fileExists(discRoot + "\\manual\\manual.html")) << "the disc has no manual";
         removeRecord();
-        ASSERT_TRUE(association.ok()) << "cannot register the recorder for .txt and .html";
+        ASSERT_TRUE(registerRecorder(recorder)) << "cannot register the recorder for .txt and .html";
         ASSERT_TRUE(SetEnvironmentVariableA("SHELL_RECORD_FILE", recordFile.c_str()));
     }
 
@@ -124,7 +99,6 @@ protected:
     ScratchFolder scratch;
     const std::string recorder = joinPath(builtProgramDir(), "shell_recorder.exe");
     const std::string recordFile = scratch.pathOf("opened.txt");
-    RecorderAssociation association{recorder, {".txt", ".html"}};
     std::string discRoot;
     RunningProgram program;
     HWND dialog = nullptr;
