@@ -154,6 +154,15 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
               texts(fake::shownMessages()));
 }
 
+TEST_F(InstallFlowTest, ReadOnlyFileOfAnEarlierInstallIsOverwritten) {
+    fake::writeFile(kGame + "\\grd.pac", "old");
+    fake::setReadOnly(kGame + "\\grd.pac", true);
+    ASSERT_TRUE(engine.runInstall());
+    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
+    EXPECT_FALSE(fake::isReadOnly(kGame + "\\grd.pac"));
+    EXPECT_EQ("data", fake::readFile(kGame + "\\Vellomira.exe"));
+}
+
 TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     copyText(engine.installDir, kPathCapacity, kGame.c_str());
     engine.installState = 1;
