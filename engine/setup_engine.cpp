@@ -89,8 +89,10 @@ void SetupEngine::initialize(const char* const* installList, const char* const* 
 
 FileList SetupEngine::replaceFileList(FileList old, const char* const* source) {
     freeFileList(old);
+    // An empty name ends a list for every reader and for freeFileList, so
+    // the copy ends there too: a name after it would be kept but never freed.
     size_t count = 0;
-    while (source[count] != nullptr) ++count;
+    while (source[count] != nullptr && source[count][0] != '\0') ++count;
     FileList list = new char*[count + 1];
     for (size_t slot = 0; slot <= count; ++slot) {
         list[slot] = new char[kNameCapacity]();

@@ -96,6 +96,9 @@ bool copyEntry(SetupEngine& engine, const char* name) {
         !composePath(source, engine.sourceDir, name)) {
         return false;
     }
+    // A read-only file left by an earlier install (a copy that carried the
+    // disc's attributes) would refuse to be overwritten.
+    platform::setAttributesNormal(target);
     // A missing source is skipped, as on a medium without the optional part.
     return engine.copyFile(target, source) || !platform::fileFound(source);
 }

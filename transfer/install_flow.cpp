@@ -155,6 +155,14 @@ void SetupEngine::deleteInstalledFiles(const char* folder) {
 }
 
 bool SetupEngine::runInstall() {
+    // Without a source every name would be looked for on the current
+    // drive's root, found missing and skipped: an install of nothing.
+    if (sourceDir[0] == '\0') {
+        report(dialogWindow,
+               "インストールするファイルの場所がわかりません。\nインストールは行われませんでした。",
+               kConfirmCaption);
+        return false;
+    }
     if (char* last = trailingBackslash(installBase)) *last = '\0';
     char composed[kTextCapacity];
     if (!composeInstallDir(*this, composed, sizeof composed)) {

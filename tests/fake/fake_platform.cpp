@@ -108,6 +108,27 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+// Resolves "." and ".." in the part of a host path below the root, as the
+// system does with a full path: by the names alone, and ".." at a drive's
+// root stays there. So no path, whatever its names, reaches outside the
+// temporary root.
+std::string resolveDots(const std::string& belowRoot) {
+    std::vector<std::string> parts;
+    for (size_t begin = 0; begin <= belowRoot.size();) {
+        size_t end = std::min(belowRoot.find('/', begin), belowRoot.size());
+        std::string part = belowRoot.substr(begin, end - begin);
+        if (part == "..") {
+            if (parts.size() > 1) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        begin = end + 1;
+    }
+    std::string resolved;
+    for (const std::string& part : parts) resolved += "/" + part;
+    return resolved;
+}
+
 // Host path of a Windows path; the lock must be held.
 std::string hostPathLocked(const std::string& windowsPath) {
     std::string path = windowsPath;
@@ -123,8 +144,7 @@ std::string hostPathLocked(const std::string& windowsPath) {
     std::replace(rest.begin(), rest.end(), '\\', '/');
     if (!rest.empty() && rest[0] != '/') host += '/';
     host += rest;
-    while (host.size() > 1 && host.back() == '/') host.pop_back();
-    return host;
+    return world.root + resolveDots(host.substr(world.root.size()));
 }
 
 // Counts the call and tells whether it is to fail; the lock must be held.

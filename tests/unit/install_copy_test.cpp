@@ -220,9 +220,8 @@ TEST_F(InstallCopyTest, FilesThatCannotBeCopiedFailTheRunUnlessTheirSourceIsMiss
     EXPECT_TRUE(copiedIndexes().empty());
 
     fake::writeFile("c:\\Game\\f0.pac", "");
-    fake::setReadOnly("c:\\Game\\f0.pac", true);
+    fake::holdOpen("c:\\Game\\f0.pac");
     EXPECT_FALSE(engine.runInstallCopy());
-    fake::setReadOnly("c:\\Game\\f0.pac", false);
 
     // A missing source is skipped; a path over 259 bytes fails, never cut.
     fake::reset();

@@ -154,6 +154,35 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
               texts(fake::shownMessages()));
 }
 
+TEST_F(InstallFlowTest, ReadOnlyFileOfAnEarlierInstallIsOverwritten) {
+    fake::writeFile(kGame + "\\grd.pac", "old");
+    fake::setReadOnly(kGame + "\\grd.pac", true);
+    ASSERT_TRUE(engine.runInstall());
+    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
+    EXPECT_FALSE(fake::isReadOnly(kGame + "\\grd.pac"));
+    EXPECT_EQ("data", fake::readFile(kGame + "\\Vellomira.exe"));
+}
+
+TEST_F(InstallFlowTest, UnknownSourceIsRefusedBeforeAnythingIsMade) {
+    // The program's own path does not fit: discovery finds no source.
+    const char* const labels[] = {"Vellomira", nullptr};
+    fake::setModuleFileName("c:\\" + std::string(300, 'p') + "\\setup.exe");
+    engine.initialize(kList, kUpdates, labels, nullptr, kDialog, "Torvane", "Vellomira",
+                      "Vellomira", 3200);
+    ASSERT_EQ("", std::string(engine.sourceDir));
+    fake::writeFile("c:\\Vellomira.exe", "stray");  // what "\\Vellomira.exe" would find
+    EXPECT_FALSE(engine.runInstall());
+    std::vector<fake::ShownMessage> shown = fake::shownMessages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ("インストールするファイルの場所がわかりません。\nインストールは行われませんでした。",
+              shown[0].text);
+    EXPECT_EQ("確認", shown[0].caption);
+    EXPECT_EQ(platform::kReportFlags, shown[0].flags);
+    EXPECT_FALSE(fake::exists("C:\\Games"));
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+    EXPECT_EQ(0, engine.installState.load());
+}
+
 TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     copyText(engine.installDir, kPathCapacity, kGame.c_str());
     engine.installState = 1;
