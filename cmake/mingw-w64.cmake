@@ -1,0 +1,14 @@
+# The MinGW-w64 cross build shared by the two toolchain files, which set
+# mingw_processor (i686 or x86_64) and mingw_emulator (the Wine loader that
+# ctest runs the Windows tests with) before including it. The posix-thread
+# compilers, because GoogleTest needs std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${mingw_processor})
+set(CMAKE_C_COMPILER ${mingw_processor}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${mingw_processor}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${mingw_processor}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${mingw_processor}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${mingw_emulator})
