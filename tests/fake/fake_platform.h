@@ -26,6 +26,8 @@ enum class Call {
     RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
     RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
     LoadShellLinkWorkingDirectory,
+    FileIdentity,
+    ReplaceFile,
     Count
 };
 
