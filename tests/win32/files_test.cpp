@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -116,53 +115,6 @@ TEST(FileOperations, CopyAttributesSearchAndDelete) {
     EXPECT_FALSE(platform::canOpenForReading(target.c_str()));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
     EXPECT_FALSE(platform::setAttributesNormal(target.c_str()));
-}
-
-TEST(FileIdentity, OneFileUnderAnyNameEvenWhileHeld) {
-    ScratchFolder folder;
-    std::string path = folder.pathOf("game.pac");
-    std::string other = folder.pathOf("other.pac");
-    ASSERT_TRUE(writeWholeFile(path, "data"));
-    ASSERT_TRUE(writeWholeFile(other, "data"));
-    std::string upper = path;
-    for (char& letter : upper)
-        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-
-    platform::FileIdentity a{}, b{}, c{};
-    ASSERT_TRUE(platform::fileIdentity(path.c_str(), a));
-    HANDLE held = holdWithoutSharing(path);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_TRUE(platform::fileIdentity(upper.c_str(), b));
-    CloseHandle(held);
-    EXPECT_EQ(a.volumeSerial, b.volumeSerial);
-    EXPECT_EQ(a.fileIndex, b.fileIndex);
-    EXPECT_EQ(4u, b.size);
-    ASSERT_TRUE(platform::fileIdentity(other.c_str(), c));
-    EXPECT_NE(a.fileIndex, c.fileIndex);
-    EXPECT_FALSE(platform::fileIdentity(folder.pathOf("missing").c_str(), c));
-}
-
-TEST(Replacing, OneStepOrBothLeftAsTheyWere) {
-    ScratchFolder folder;
-    std::string source = folder.pathOf("new.tmp");
-    std::string target = folder.pathOf("game.pac");
-    ASSERT_TRUE(writeWholeFile(source, "new"));
-    ASSERT_TRUE(writeWholeFile(target, "old"));
-
-    // A target that a running program reads refuses to be replaced.
-    HANDLE reading = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, reading);
-    EXPECT_FALSE(platform::replaceFile(source.c_str(), target.c_str()));
-    CloseHandle(reading);
-    EXPECT_EQ("old", readWholeFile(target));
-    EXPECT_EQ("new", readWholeFile(source));
-
-    EXPECT_TRUE(platform::replaceFile(source.c_str(), target.c_str()));
-    EXPECT_EQ("new", readWholeFile(target));
-    EXPECT_FALSE(fileExists(source));
-    EXPECT_FALSE(platform::replaceFile(source.c_str(), target.c_str()));
-    EXPECT_EQ("new", readWholeFile(target));
 }
 
 TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
