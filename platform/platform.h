@@ -70,10 +70,10 @@ void closeFile(FileHandle file);
 // call failed or the path did not fit.
 bool moduleFileName(char* buffer, size_t capacity);
 
-// Which file a path names: the volume's serial number and the file's index
-// on that volume (one query on an open handle), with the file's size. Two
-// paths name the same file when all three match; false when the file cannot
-// be found or queried.
+// Which file or folder a path names: the volume's serial number and the
+// file's index on that volume (one query on an open handle), with the file's
+// size. Two paths name the same file when all three match; false when the
+// path cannot be found or queried.
 struct FileIdentity {
     uint32_t volumeSerial;
     uint64_t fileIndex;

@@ -134,7 +134,9 @@ bool copyIntoPlace(SetupEngine& engine, const char* target, const char* temporar
 
 // One name: replaced contents, normal attributes, the source's times. A
 // target whose contents were not replaced keeps its own contents and times.
-FileOutcome updateFile(SetupEngine& engine, const char* name) {
+// When the data folder is the game folder, each file found is its own new
+// version.
+FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFolder) {
     char source[kTextCapacity];
     char target[kTextCapacity];
     char temporary[kTextCapacity];
@@ -148,8 +150,7 @@ FileOutcome updateFile(SetupEngine& engine, const char* name) {
     // Only a source that is not there is skipped; one that is there but
     // cannot be read fails in the copy.
     if (!platform::fileFound(source)) return FileOutcome::SourceMissing;
-    // The data folder may be the game folder itself: then the file is new.
-    if (isSameFile(source, target)) return FileOutcome::Updated;
+    if (dataIsGameFolder) return FileOutcome::Updated;
 
     if (!copyIntoPlace(engine, target, temporary, source)) return FileOutcome::Failed;
     // The system's fallback copy carries the source's attributes over.
@@ -167,17 +168,35 @@ bool listedBefore(FileList list, char** end, const char* name) {
     return false;
 }
 
+// What one run knows across its names.
+struct RunState {
+    bool dataIsGameFolder;
+    const char* firstFailure;  // the first name that failed, if any
+};
+
+// True when the data folder beside the program is the game folder itself
+// (the update unpacked into the maker's folder), by the folders' identity:
+// another letter case or a short name still names the same folder. Files
+// that are their own targets are then already new. Elsewhere a file linked
+// into both folders is harmless: its copy replaces the target, never the
+// source.
+bool dataFolderIsGameFolder(const SetupEngine& engine) {
+    char dataFolder[kTextCapacity];
+    return formatText(dataFolder, sizeof dataFolder, "%s\\%s", engine.sourceDir,
+                      engine.dataFolder) &&
+           isSameFile(dataFolder, engine.installDir);
+}
+
 // Walks a list up to its empty name; a name already met in this run (in an
 // earlier list or earlier in this one) is not copied again: its first
-// outcome stands. The first name that failed (if none failed before) is kept
-// in firstFailure.
-void updateList(SetupEngine& engine, FileList list, FileList earlier,
-                const char*& firstFailure) {
+// outcome stands.
+void updateList(SetupEngine& engine, FileList list, FileList earlier, RunState& run) {
     if (list == nullptr) return;
     for (char** entry = list; (*entry)[0] != '\0'; ++entry) {
         if (listedBefore(earlier, nullptr, *entry) || listedBefore(list, entry, *entry)) continue;
-        if (updateFile(engine, *entry) == FileOutcome::Failed && firstFailure == nullptr) {
-            firstFailure = *entry;
+        if (updateFile(engine, *entry, run.dataIsGameFolder) == FileOutcome::Failed &&
+            run.firstFailure == nullptr) {
+            run.firstFailure = *entry;
         }
     }
 }
@@ -209,11 +228,11 @@ bool SetupEngine::runUpdate() {
     }
     if (!checkInstallFolder(*this)) return false;
 
-    const char* firstFailure = nullptr;
-    updateList(*this, installFiles, nullptr, firstFailure);
-    updateList(*this, updateFiles, installFiles, firstFailure);
-    if (firstFailure != nullptr) {
-        reportNaming(*this, kFileFailed, firstFailure);
+    RunState run{dataFolderIsGameFolder(*this), nullptr};
+    updateList(*this, installFiles, nullptr, run);
+    updateList(*this, updateFiles, installFiles, run);
+    if (run.firstFailure != nullptr) {
+        reportNaming(*this, kFileFailed, run.firstFailure);
         return false;
     }
     report(*this, kCompleted, kCompletedCaption);

@@ -69,9 +69,10 @@ bool moduleFileName(char* buffer, size_t capacity) {
 
 bool fileIdentity(const char* path, FileIdentity& identity) {
     // No access asked: the query needs none, and a file others hold open
-    // without sharing can still be identified.
+    // without sharing can still be identified. Backup semantics open a
+    // folder too.
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION information;
     bool known = GetFileInformationByHandle(file, &information) != 0;

@@ -31,6 +31,17 @@ struct NewFile {
     WORD year;
 };
 
+// The file's index on its volume: a file replaced by a copy gets a new one.
+ULONGLONG fileIndex(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    GetFileInformationByHandle(file, &information);
+    CloseHandle(file);
+    return (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+}
+
 std::string pattern(size_t size, char seed) {
     std::string text(size, '\0');
     for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>(seed + i * 7 + i / 251);
@@ -212,6 +223,7 @@ TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
                                         {"srp_6.pac", "only in the update list", 2005}};
     ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
     ASSERT_TRUE(writeRecord(joinPath(programFolder, "VELLOMIRA"), "d:", 2));
+    const ULONGLONG gameProgram = fileIndex(joinPath(dataFolder, "Vellomira.exe"));
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
     ASSERT_TRUE(pressButton(dialog, kUpdateButton));
@@ -225,6 +237,8 @@ TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
         EXPECT_TRUE(readWholeFile(joinPath(dataFolder, file.name)) == file.contents)
             << file.name << " lost its contents";
     }
+    EXPECT_EQ(fileIndex(joinPath(dataFolder, "Vellomira.exe")), gameProgram)
+        << "the file was copied over itself instead of being left alone";
 }
 
 TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
