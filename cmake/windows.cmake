@@ -65,7 +65,9 @@ add_executable(demo_driver tests/e2e/demo/demo_driver.cpp tests/e2e/program_driv
 target_include_directories(demo_driver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(demo_driver PRIVATE user32)
 
-# The copy benchmark (scripts/bench.sh): the update run beside the system's
-# own copy. A console program, not a test.
-add_executable(copy_bench tests/bench/copy_bench.cpp)
-target_link_libraries(copy_bench PRIVATE core)
+# The copy benchmark (scripts/bench.sh): the update run, and the real
+# update.exe driven through its window, beside the system's own copy. A
+# console program, not a test.
+add_executable(copy_bench tests/bench/copy_bench.cpp tests/e2e/program_driver.cpp)
+target_include_directories(copy_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(copy_bench PRIVATE core psapi)

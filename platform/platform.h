@@ -70,6 +70,20 @@ void closeFile(FileHandle file);
 // call failed or the path did not fit.
 bool moduleFileName(char* buffer, size_t capacity);
 
+// Which file or folder a path names: the volume's serial number and the
+// file's index on that volume (one query on an open handle), with the file's
+// size. Two paths name the same file when all three match; false when the
+// path cannot be found or queried.
+struct FileIdentity {
+    uint32_t volumeSerial;
+    uint64_t fileIndex;
+    uint64_t size;
+};
+bool fileIdentity(const char* path, FileIdentity& identity);
+// Puts source in target's place in one step, replacing an existing target
+// (a rename within one folder); false leaves both as they were.
+bool replaceFile(const char* source, const char* target);
+
 // ---- Drives -----------------------------------------------------------------
 
 // The system's drive type code for a root such as "d:\" (GetDriveTypeA).

@@ -1,30 +1,42 @@
 #!/usr/bin/env bash
-# Copy benchmark (not a test): how fast the update run moves a game of
-# realistic size, beside the system's own copy of the same files.
+# Copy benchmark (not a test): how fast the update moves a game of realistic
+# size, as a user meets it and part by part, beside the system's own copy of
+# the same files.
 #
-# Builds copy_bench.exe (cross build in build/bench-win32, or
+# Builds copy_bench.exe and update.exe (cross build in build/bench-win32, or
 # build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
-# the report names the build it timed), generates a demo game
-# of the 38 listed names (32 files, about 1 GiB, large archives and small
-# files; kept between runs) in the data folder beside it in a private Wine
-# prefix, then times, in alternating rounds, each into an empty folder:
-#   update   the engine's whole update run under Wine (runUpdate: 64 KiB
-#            buffer, size check, attributes, times; timed until its
-#            completion box appears, see tests/bench/copy_bench.cpp)
-#   copier   the engine's copyFile alone over the lists, under Wine
-#   system   a plain CopyFileA loop over the lists, under Wine
-#   install  the engine's threaded install copy under Wine (runInstallCopy,
-#            every entry selected, the whole list), its waiting loop
-#            spinning on the calling thread (status ticker, progress,
-#            message pump, Sleep(0)) while the copy thread copies
-#   cp       the host's cp over the lists (same names, same order)
-# Every method walks the install list and then the update list, so the six
-# names of both lists are copied twice (the install copy gets both lists as
-# one install list). Prints the median of the rounds in MB/s (10^6 bytes),
-# the ratios to the system copy and to cp, the CPU time of the install
-# copy's waiting loop (its thread's GetThreadTimes) and of its copy thread
-# (the process's times less the loop's), and the Wine server's CPU time
-# over each whole Wine process, where the loop's message calls are served.
+# the report names the build it timed), generates a demo game of the 38
+# listed names (32 distinct files, about 1 GiB, large archives and small
+# files; kept between runs) in the data folder beside them in a private Wine
+# prefix, then times, in rounds whose order rotates, under Wine:
+#   program   the real update.exe: the game registered in a folder of old
+#             files, the program idling at its question, timed from the
+#             press of its Update button to its completion box (see
+#             tests/bench/copy_bench.cpp), with its peak working set idle
+#             and after the update
+#   distinct  a plain CopyFileA loop over each distinct file once, into a
+#             folder of old files like program's
+#   update    the engine's whole update run in the driver's own process
+#             (runUpdate: 64 KiB buffer, size check, replace, attributes,
+#             times), into an empty folder
+#   copier    the engine's copyFile alone over both lists, into an empty folder
+#   system    a plain CopyFileA loop over both lists, into an empty folder
+#   install   the engine's threaded install copy (runInstallCopy, every entry
+#             selected, the whole list), its waiting loop spinning on the
+#             calling thread (status ticker, progress, message pump,
+#             Sleep(0)) while the copy thread copies, into an empty folder
+# and on the host:
+#   cp        the host's cp over both lists (same names, same order)
+# program, distinct and update copy each distinct name once, as the update
+# does; copier, system, install and cp walk the install list and then the
+# update list, so the six names of both lists are copied twice (the install
+# copy gets both lists as one install list). Prints the median of the rounds
+# in MB/s (10^6 bytes): first update.exe against the distinct CopyFileA loop
+# with the peak working sets, then the parts with their ratios to the system
+# copy and to cp, the CPU time of the install copy's waiting loop (its
+# thread's GetThreadTimes) and of its copy thread (the process's times less
+# the loop's), and the Wine server's CPU time over each whole Wine process,
+# where the loop's message calls are served.
 #
 # Usage: scripts/bench.sh [rounds]   (default 3)
 set -euo pipefail
@@ -57,12 +69,18 @@ declare -A size_kib=(
     [srp_6.pac]=512
 )
 
+# Each name once, where it first stands: what the update copies.
+distinct_names=("${install_names[@]}" srp_3.pac srp_4.pac srp_5.pac srp_6.pac)
+
+# The Wine methods, in the order of the first round.
+wine_methods=(program distinct update copier system install)
+
 build_bench() {
     wine_describe_build "== Benchmark"
-    echo "== building copy_bench.exe in $build"
+    echo "== building copy_bench.exe and update.exe in $build"
     {
         cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" >"$build/build.log" 2>&1 &&
-            cmake --build "$build" -j2 --target copy_bench >>"$build/build.log" 2>&1
+            cmake --build "$build" -j2 --target copy_bench update >>"$build/build.log" 2>&1
     } || {
         wine_show_log "build failed" "$build/build.log"
         exit 1
@@ -81,7 +99,7 @@ generate_game() {
             head -c "$bytes" /dev/urandom >"$data/$name"
         fi
     done
-    cp "$build/copy_bench.exe" "$bench_c/program/"
+    cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
 }
 
 # Bytes copied by one walk of both lists.
@@ -93,11 +111,38 @@ walk_bytes() {
     echo "$total"
 }
 
-# Empties a method's target folder and writes out what earlier rounds left
-# in memory, so that no round pays for another's writes.
+# Bytes of the distinct files.
+distinct_bytes() {
+    local name total=0
+    for name in "${distinct_names[@]}"; do
+        total=$((total + size_kib[$name] * 1024))
+    done
+    echo "$total"
+}
+
+# Bytes a method copies.
+method_bytes() {
+    case "$1" in
+        program|distinct|update) distinct_bytes ;;
+        *) walk_bytes ;;
+    esac
+}
+
+# Empties a method's target folder (for program and distinct: fills it with
+# an old game, every distinct file at its size, allocated but not written)
+# and writes out what earlier rounds left in memory, so that no round pays
+# for another's writes.
 fresh_folder() {
+    local name
     rm -rf "$1"
     mkdir -p "$1"
+    case "$(basename "$1")" in
+        program|distinct)
+            for name in "${distinct_names[@]}"; do
+                fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
+                    truncate -s "$((size_kib[$name] * 1024))" "$1/$name"
+            done ;;
+    esac
     sync
 }
 
@@ -130,9 +175,9 @@ server_ticks() {
 # program's CPU figures if it gives them.
 time_wine() {
     local mode="$1" server="$2" before line
-    fresh_folder "$bench_c/$mode"
+    fresh_folder "$bench_c/targets/$mode"
     before="$(server_ticks "$server")"
-    line="$(wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\$mode" | tr -d '\r')"
+    line="$(wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\targets\\$mode" | tr -d '\r')"
     awk -v line="$line" -v ticks="$(($(server_ticks "$server") - before))" -v hz="$(getconf CLK_TCK)" \
         'BEGIN { n = split(line, f, " "); printf "%s %s %.2f", f[1], f[2], ticks / hz
                  for (i = 3; i <= n; i++) printf " %s", f[i]; printf "\n" }'
@@ -149,17 +194,22 @@ time_cp() {
     echo "$(((end - start) / 1000))e-6 $(walk_bytes)" | awk '{printf "%.6f %s\n", $1, $2}'
 }
 
-# All rounds of the Wine methods inside one display session (the completion
-# box of the update run needs a window station) with one Wine server.
+# All rounds of the Wine methods inside one display session (the windows of
+# update.exe and the completion box of the update run need a window station)
+# with one Wine server. Each round starts one method later than the one
+# before, so that no method always follows the same other.
 run_wine_rounds() {
     export bench_c
-    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder find_server server_ticks)"'
+    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder find_server server_ticks)
+        $(declare -p size_kib distinct_names wine_methods)"'
         set -euo pipefail
         wineserver -p
         trap "wineserver -k; wineserver -w" EXIT
         server="$(find_server)"
+        count=${#wine_methods[@]}
         for round in $(seq "$1"); do
-            for mode in update copier system install; do
+            for step in $(seq 0 $((count - 1))); do
+                mode="${wine_methods[$(((round - 1 + step) % count))]}"
                 timing="$(time_wine "$mode" "$server")"
                 echo "$mode $timing"
             done
@@ -167,9 +217,11 @@ run_wine_rounds() {
 }
 
 # Lines of the results file: "<method> <seconds> <bytes>", for the Wine
-# methods then the server's CPU seconds and, but for update, the CPU seconds
-# of the calling thread (user, kernel) and of the other threads (user,
-# kernel); columns 1 to 8.
+# methods then the server's CPU seconds and, for copier, system, distinct
+# and install, the CPU seconds of the calling thread (user, kernel) and of
+# the other threads (user, kernel), columns 1 to 8; for program, the peak
+# working sets of update.exe in KiB, idle and after the update (columns 5
+# and 6).
 # Median over the rounds of an awk expression of a method's columns (such
 # as '$2'; the expressions are passed in single quotes on purpose).
 # shellcheck disable=SC2016
@@ -181,9 +233,10 @@ median_of() {
 # shellcheck disable=SC2016
 report_rates() {
     local results="$1" expected mode seconds bytes server
-    expected="$(walk_bytes)"
+    shift
     printf '%-8s %9s %9s %11s %11s\n' method seconds MB/s bytes server-CPU
-    for mode in update copier system install cp; do
+    for mode in "$@"; do
+        expected="$(method_bytes "$mode")"
         seconds="$(median_of "$mode" '$2' "$results")"
         bytes="$(median_of "$mode" '$3' "$results")"
         server="$(median_of "$mode" '$4' "$results")"
@@ -219,12 +272,30 @@ report_cpu() {
         "$(median_of "$mode" "($user + $kernel) / \$2 * 100" "$results")"
 }
 
+# update.exe as a user meets it, beside the distinct CopyFileA loop, and
+# its memory.
+# shellcheck disable=SC2016
+report_program() {
+    local results="$1" idle peak
+    echo "The update as a user meets it (each distinct file once, into a game folder of old files):"
+    report_rates "$results" program distinct
+    awk -v a="${rate[program]}" -v s="${rate[distinct]}" \
+        'BEGIN { printf "update.exe / distinct CopyFileA loop = %.2f   (aim: 0.95 or more)\n", a / s }'
+    idle="$(median_of program '$5' "$results")"
+    peak="$(median_of program '$6' "$results")"
+    printf 'peak working set of update.exe: %s KiB idle at its question, %s KiB at its completion box (%+d KiB)\n' \
+        "$idle" "$peak" "$((peak - idle))"
+}
+
 # shellcheck disable=SC2016
 report() {
     local results="$1"
     declare -A rate
     echo
-    report_rates "$results"
+    report_program "$results"
+    echo
+    echo "The parts (into empty folders):"
+    report_rates "$results" update copier system install cp
     echo
     report_ratios
     echo
@@ -250,13 +321,15 @@ main() {
     generate_game
     local results="$build/bench-results.txt"
     : >"$results"
-    echo "== timing $rounds rounds of update, copier, system and install under Wine"
+    echo "== timing $rounds rounds of ${wine_methods[*]} under Wine"
     run_wine_rounds | tee -a "$results"
     echo "== timing $rounds rounds of cp on the host"
     for _ in $(seq "$rounds"); do
         echo "cp $(time_cp)" | tee -a "$results"
     done
     report "$results"
+    # The copies take several GiB; the generated game stays for the next run.
+    rm -rf "$bench_c/targets"
 }
 
 main "$@"

@@ -10,6 +10,7 @@
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 #include "transfer/install_copy.h"
+#include "transfer/same_file.h"
 #include "transfer/status_lines.h"
 
 namespace {
@@ -95,6 +96,12 @@ bool copyEntry(SetupEngine& engine, const char* name) {
     if (!composePath(target, engine.installDir, name) ||
         !composePath(source, engine.sourceDir, name)) {
         return false;
+    }
+    // A source that is the target itself is installed already: copying it
+    // would empty it. It counts as copied.
+    if (isSameFile(target, source)) {
+        engine.bytesCopied += fileSize(source);
+        return true;
     }
     // A read-only file left by an earlier install (a copy that carried the
     // disc's attributes) would refuse to be overwritten.

@@ -6,6 +6,7 @@
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
 #include "transfer/install_flow.h"
+#include "transfer/same_file.h"
 #include "transfer/status_lines.h"
 
 namespace {
@@ -93,13 +94,23 @@ bool isPlainName(const char* name) {
            classify(name, name + std::strlen(name)) == Component::Name;
 }
 
-void deleteListedFiles(FileList list, const char* folder) {
+// True when the file at path is also the install's source of that name:
+// setup run from the folder it installs into. Deleting it would delete the
+// package itself.
+bool isOwnSource(const char* sourceDir, const char* name, const char* path) {
+    char source[kPathCapacity];
+    return formatText(source, sizeof source, "%s\\%s", sourceDir, name) &&
+           isSameFile(source, path);
+}
+
+void deleteListedFiles(FileList list, const char* folder, const char* sourceDir) {
     if (list == nullptr) return;
     for (int index = 0; list[index][0] != '\0'; ++index) {
         char path[kPathCapacity] = {};
         if (!isPlainName(list[index])) continue;
         if (!formatText(path, sizeof path, "%s\\%s", folder, list[index])) continue;
         if (!platform::fileFound(path)) continue;
+        if (isOwnSource(sourceDir, list[index], path)) continue;
         platform::setAttributesNormal(path);
         platform::deleteFile(path);
     }
@@ -150,8 +161,8 @@ bool SetupEngine::createFolderPath(const char* folder) {
 
 void SetupEngine::deleteInstalledFiles(const char* folder) {
     if (!isDeletableFolder(folder)) return;
-    deleteListedFiles(installFiles, folder);
-    deleteListedFiles(updateFiles, folder);
+    deleteListedFiles(installFiles, folder, sourceDir);
+    deleteListedFiles(updateFiles, folder, sourceDir);
 }
 
 bool SetupEngine::runInstall() {

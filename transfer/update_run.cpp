@@ -1,11 +1,15 @@
 // runUpdate: the program's main job. Copies every file of both lists from
 // the data folder beside the program into the installed game folder, with
 // normal attributes and the source's three times, and tells the user the
-// outcome.
+// outcome. Each new file is written beside its target first and takes the
+// old one's place only when whole, so that a game file is never left half
+// written by a full disk, a bad read or an update that was ended.
 #include <cctype>
+#include <cstring>
 
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
+#include "transfer/same_file.h"
 
 namespace {
 
@@ -71,33 +75,128 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
+// The file each new game file is copied into before it takes the old one's
+// place, in the target's own folder (so the replace is a rename there). A
+// name of the 8.3 form, so that it is no other file's short name either.
+const char kTemporaryName[] = "~UPDATE.TMP";
+
+// The temporary file beside target; false when target has no folder or the
+// path does not fit.
+bool composeTemporary(char* temporary, size_t capacity, const char* target) {
+    char folder[kTextCapacity];
+    return copyText(folder, sizeof folder, target) && cutAtLastBackslash(folder) &&
+           formatText(temporary, capacity, "%s\\%s", folder, kTemporaryName);
+}
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when target is the temporary file itself. Both paths share the
+// folder, byte for byte; the system ignores letter case and trailing dots
+// and blanks in the name. A CP932 lead byte never equals an ASCII letter, so
+// folding ASCII letters alone cannot join two different names.
+bool isTemporaryFile(const char* target, const char* temporary) {
+    size_t length = std::strlen(target);
+    while (length > 0 && (target[length - 1] == '.' || target[length - 1] == ' ')) --length;
+    if (length != std::strlen(temporary)) return false;
+    for (size_t at = 0; at < length; ++at) {
+        if (asciiLower(target[at]) != asciiLower(temporary[at])) return false;
+    }
+    return true;
+}
+
+// Removes the temporary file, whatever a killed earlier run or the system's
+// copy (which carries a read-only source's attribute) left it as.
+void removeTemporary(const char* temporary) {
+    platform::setAttributesNormal(temporary);
+    platform::deleteFile(temporary);
+}
+
+// Replaces target with the finished temporary file. A read-only target
+// refuses the replace; only then is its attribute cleared, so that a target
+// that is held open keeps its attributes as well as its contents.
+bool replaceTarget(const char* temporary, const char* target) {
+    if (platform::replaceFile(temporary, target)) return true;
+    return platform::setAttributesNormal(target) && platform::replaceFile(temporary, target);
+}
+
+// Copies source into the temporary file and, when that copy is whole,
+// replaces target with it. On any failure target is as it was and no
+// temporary file is left.
+bool copyIntoPlace(SetupEngine& engine, const char* target, const char* temporary,
+                   const char* source) {
+    removeTemporary(temporary);
+    if (engine.copyFile(temporary, source) && replaceTarget(temporary, target)) return true;
+    removeTemporary(temporary);
+    return false;
+}
+
 // One name: replaced contents, normal attributes, the source's times. A
-// target whose contents were not replaced keeps its own times.
-FileOutcome updateFile(SetupEngine& engine, const char* name) {
+// target whose contents were not replaced keeps its own contents and times.
+// When the data folder is the game folder, each file found is its own new
+// version.
+FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFolder) {
     char source[kTextCapacity];
     char target[kTextCapacity];
+    char temporary[kTextCapacity];
     if (!formatText(source, sizeof source, "%s\\%s\\%s", engine.sourceDir, engine.dataFolder,
                     name) ||
-        !formatText(target, sizeof target, "%s\\%s", engine.installDir, name)) {
+        !formatText(target, sizeof target, "%s\\%s", engine.installDir, name) ||
+        !composeTemporary(temporary, sizeof temporary, target) ||
+        isTemporaryFile(target, temporary)) {
         return FileOutcome::Failed;
     }
-    if (!platform::canOpenForReading(source)) return FileOutcome::SourceMissing;
+    // Only a source that is not there is skipped; one that is there but
+    // cannot be read fails in the copy.
+    if (!platform::fileFound(source)) return FileOutcome::SourceMissing;
+    if (dataIsGameFolder) return FileOutcome::Updated;
 
-    // A read-only target is made writable first; afterwards again, since the
-    // system's fallback copy carries the source's attributes over.
-    platform::setAttributesNormal(target);
-    if (!engine.copyFile(target, source)) return FileOutcome::Failed;
+    if (!copyIntoPlace(engine, target, temporary, source)) return FileOutcome::Failed;
+    // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(target);
     return copyTimes(target, source) ? FileOutcome::Updated : FileOutcome::Failed;
 }
 
-// Walks a list up to its empty name; the first name that failed (if none
-// failed before) is kept in firstFailure.
-void updateList(SetupEngine& engine, FileList list, const char*& firstFailure) {
+// True when name stands in list before the entry end (in the whole list when
+// end is null).
+bool listedBefore(FileList list, char** end, const char* name) {
+    if (list == nullptr) return false;
+    for (char** entry = list; entry != end && (*entry)[0] != '\0'; ++entry) {
+        if (std::strcmp(*entry, name) == 0) return true;
+    }
+    return false;
+}
+
+// What one run knows across its names.
+struct RunState {
+    bool dataIsGameFolder;
+    const char* firstFailure;  // the first name that failed, if any
+};
+
+// True when the data folder beside the program is the game folder itself
+// (the update unpacked into the maker's folder), by the folders' identity:
+// another letter case or a short name still names the same folder. Files
+// that are their own targets are then already new. Elsewhere a file linked
+// into both folders is harmless: its copy replaces the target, never the
+// source.
+bool dataFolderIsGameFolder(const SetupEngine& engine) {
+    char dataFolder[kTextCapacity];
+    return formatText(dataFolder, sizeof dataFolder, "%s\\%s", engine.sourceDir,
+                      engine.dataFolder) &&
+           isSameFile(dataFolder, engine.installDir);
+}
+
+// Walks a list up to its empty name; a name already met in this run (in an
+// earlier list or earlier in this one) is not copied again: its first
+// outcome stands.
+void updateList(SetupEngine& engine, FileList list, FileList earlier, RunState& run) {
     if (list == nullptr) return;
     for (char** entry = list; (*entry)[0] != '\0'; ++entry) {
-        if (updateFile(engine, *entry) == FileOutcome::Failed && firstFailure == nullptr) {
-            firstFailure = *entry;
+        if (listedBefore(earlier, nullptr, *entry) || listedBefore(list, entry, *entry)) continue;
+        if (updateFile(engine, *entry, run.dataIsGameFolder) == FileOutcome::Failed &&
+            run.firstFailure == nullptr) {
+            run.firstFailure = *entry;
         }
     }
 }
@@ -129,11 +228,11 @@ bool SetupEngine::runUpdate() {
     }
     if (!checkInstallFolder(*this)) return false;
 
-    const char* firstFailure = nullptr;
-    updateList(*this, installFiles, firstFailure);
-    updateList(*this, updateFiles, firstFailure);
-    if (firstFailure != nullptr) {
-        reportNaming(*this, kFileFailed, firstFailure);
+    RunState run{dataFolderIsGameFolder(*this), nullptr};
+    updateList(*this, installFiles, nullptr, run);
+    updateList(*this, updateFiles, installFiles, run);
+    if (run.firstFailure != nullptr) {
+        reportNaming(*this, kFileFailed, run.firstFailure);
         return false;
     }
     report(*this, kCompleted, kCompletedCaption);

@@ -67,4 +67,27 @@ bool moduleFileName(char* buffer, size_t capacity) {
     return complete;
 }
 
+bool fileIdentity(const char* path, FileIdentity& identity) {
+    // No access asked: the query needs none, and a file others hold open
+    // without sharing can still be identified. Backup semantics open a
+    // folder too.
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    bool known = GetFileInformationByHandle(file, &information) != 0;
+    CloseHandle(file);
+    if (!known) return false;
+    identity.volumeSerial = information.dwVolumeSerialNumber;
+    identity.fileIndex =
+        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    identity.size =
+        (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    return true;
+}
+
+bool replaceFile(const char* source, const char* target) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 }  // namespace platform

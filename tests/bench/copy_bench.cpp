@@ -1,15 +1,24 @@
 // Times one way of copying the game's listed files from the data folder
 // beside this program ("Vellomira") into a folder:
 //
-//   copy_bench update <folder>   the engine's whole update run (runUpdate):
-//                                copies through the 64 KiB buffer with the
-//                                size check, attributes and times, timed
-//                                until its completion box appears; a
-//                                watcher thread polling every millisecond
-//                                notes that moment and dismisses the box
-//                                (whose own display time, about 2 s under
-//                                a display with no window manager, is not
-//                                the copy's)
+//   copy_bench program <folder>  the real update.exe beside this program, as
+//                                a user meets it: the game is registered in
+//                                folder, the program is started and left at
+//                                its question, then timed from the press of
+//                                its Update button to the moment its
+//                                completion box exists (looked for every
+//                                5 ms; the box shows within 50 ms of that)
+//   copy_bench distinct <folder> a plain CopyFileA loop over each distinct
+//                                listed name once, as the update copies them
+//   copy_bench update <folder>   the engine's whole update run (runUpdate)
+//                                in this process: copies through the 64 KiB
+//                                buffer with the size check, replace,
+//                                attributes and times, timed until its
+//                                completion box is created; a hook on this
+//                                thread notes that moment and closes the
+//                                box (whose own display time, about 2 s
+//                                under a display with no window manager, is
+//                                not the copy's)
 //   copy_bench copier <folder>   the engine's copyFile alone over the lists
 //   copy_bench system <folder>   a plain CopyFileA loop over the lists
 //   copy_bench install <folder>  the engine's threaded install copy
@@ -20,46 +29,68 @@
 //                                dialog exists, so the bar and status texts
 //                                go nowhere and the loop's cost is its own
 //
-// Each walks the install list and then the update list, as the update does
+// copier, system and install walk the install list and then the update list
 // (names in both lists are copied twice); the install copy is given the two
 // lists as one install list so that it copies the same files in the same
-// order. Prints "<seconds> <bytes>", where bytes is the sum of the sources'
-// sizes over the walk; every mode but update adds the CPU seconds over the
-// same span, "<user> <kernel>" of this thread and then of the process's
-// other threads (the process's times less this thread's). For the install
-// copy this thread is the waiting loop's and the other is the copy thread.
+// order. program, distinct and update copy each distinct name once. Prints
+// "<seconds> <bytes>", where bytes is the sum of the sources' sizes over the
+// walk. program adds the peak working set of update.exe in KiB, first while
+// it idles at its question and then at its completion box, "<idle>
+// <update>"; every other mode but update adds the CPU seconds over the same
+// span, "<user> <kernel>" of this thread and then of the process's other
+// threads (the process's times less this thread's). For the install copy
+// this thread is the waiting loop's and the other is the copy thread.
 #include <windows.h>
 
-#include <atomic>
+#include <psapi.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "base/bounded_text.h"
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
+#include "tests/e2e/program_driver.h"
 
 namespace {
 
+char programFolderPath[MAX_PATH];
 char dataFolderPath[MAX_PATH];
 
 bool findDataFolder() {
-    DWORD length = GetModuleFileNameA(nullptr, dataFolderPath, sizeof dataFolderPath);
-    return length > 0 && length < sizeof dataFolderPath && cutAtLastBackslash(dataFolderPath) &&
-           appendText(dataFolderPath, sizeof dataFolderPath, "\\") &&
-           appendText(dataFolderPath, sizeof dataFolderPath, ProductConfig::dataFolderName);
+    DWORD length = GetModuleFileNameA(nullptr, programFolderPath, sizeof programFolderPath);
+    return length > 0 && length < sizeof programFolderPath &&
+           cutAtLastBackslash(programFolderPath) &&
+           formatText(dataFolderPath, sizeof dataFolderPath, "%s\\%s", programFolderPath,
+                      ProductConfig::dataFolderName);
 }
 
-// Calls visit(name) for every name of both lists; false when a visit failed.
-template <typename Visit>
-bool forEachListedName(Visit visit) {
+// The names of the install list and then of the update list; with distinct,
+// each name only where it first stands.
+std::vector<const char*> listedNames(bool distinct) {
+    std::vector<const char*> names;
     for (const char* const* list : {static_cast<const char* const*>(ProductConfig::installList),
                                     ProductConfig::updateList}) {
         for (const char* const* name = list; *name != nullptr; ++name) {
-            if (!visit(*name)) return false;
+            bool seen = std::any_of(names.begin(), names.end(), [name](const char* earlier) {
+                return std::strcmp(earlier, *name) == 0;
+            });
+            if (!distinct || !seen) names.push_back(*name);
         }
+    }
+    return names;
+}
+
+// Calls visit(name) for every listed name (each once with distinct); false
+// when a visit failed.
+template <typename Visit>
+bool forEachListedName(Visit visit, bool distinct = false) {
+    for (const char* name : listedNames(distinct)) {
+        if (!visit(name)) return false;
     }
     return true;
 }
@@ -69,43 +100,41 @@ bool composePaths(const char* folder, const char* name, char* source, char* targ
            formatText(target, MAX_PATH, "%s\\%s", folder, name);
 }
 
-unsigned long long listedBytes() {
+unsigned long long listedBytes(bool distinct) {
     unsigned long long total = 0;
-    forEachListedName([&total](const char* name) {
-        char source[MAX_PATH];
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (formatText(source, sizeof source, "%s\\%s", dataFolderPath, name) &&
-            GetFileAttributesExA(source, GetFileExInfoStandard, &data)) {
-            total += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-        return true;
-    });
+    forEachListedName(
+        [&total](const char* name) {
+            char source[MAX_PATH];
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (formatText(source, sizeof source, "%s\\%s", dataFolderPath, name) &&
+                GetFileAttributesExA(source, GetFileExInfoStandard, &data)) {
+                total += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
+                         data.nFileSizeLow;
+            }
+            return true;
+        },
+        distinct);
     return total;
 }
 
 // When the first box appeared (performance counter), 0 before.
-std::atomic<long long> boxSeen{0};
+long long boxSeen = 0;
 
-BOOL CALLBACK dismissIfBox(HWND window, LPARAM) {
+// Called on this thread as it creates a window: a box (the completion
+// message) is timed and told to close as soon as its own loop runs. A hook
+// rather than a watching thread, since a thread that polls the windows
+// slows this process's file calls under Wine by more than half.
+LRESULT CALLBACK closeBoxes(int code, WPARAM wParam, LPARAM lParam) {
     char className[16];
-    if (GetClassNameA(window, className, sizeof className) > 0 &&
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && GetClassNameA(window, className, sizeof className) > 0 &&
         std::strcmp(className, "#32770") == 0) {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
-        long long unseen = 0;
-        boxSeen.compare_exchange_strong(unseen, now.QuadPart);
+        if (boxSeen == 0) boxSeen = now.QuadPart;
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
-    return TRUE;
-}
-
-// Dismisses every dialog box (the message boxes) of the given thread until
-// told to stop.
-void dismissBoxes(DWORD threadId, const std::atomic<bool>& stop) {
-    while (!stop) {
-        EnumThreadWindows(threadId, dismissIfBox, 0);
-        Sleep(1);
-    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 bool runUpdateInto(const char* folder) {
@@ -118,11 +147,10 @@ bool runUpdateInto(const char* folder) {
         !copyText(setupEngine.installDir, kPathCapacity, folder)) {
         return false;
     }
-    std::atomic<bool> stop{false};
-    std::thread watcher(dismissBoxes, GetCurrentThreadId(), std::cref(stop));
+    HHOOK hook = SetWindowsHookExA(WH_CBT, closeBoxes, nullptr, GetCurrentThreadId());
+    if (hook == nullptr) return false;
     bool completed = setupEngine.runUpdate();
-    stop = true;
-    watcher.join();
+    UnhookWindowsHookEx(hook);
     return completed;
 }
 
@@ -136,14 +164,112 @@ bool copyWithCopier(const char* folder) {
     });
 }
 
-bool copyWithSystem(const char* folder) {
-    return forEachListedName([folder](const char* name) {
-        char source[MAX_PATH];
-        char target[MAX_PATH];
-        return composePaths(folder, name, source, target) &&
-               (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES ||
-                CopyFileA(source, target, FALSE));
-    });
+bool copyWithSystem(const char* folder, bool distinct) {
+    return forEachListedName(
+        [folder](const char* name) {
+            char source[MAX_PATH];
+            char target[MAX_PATH];
+            return composePaths(folder, name, source, target) &&
+                   (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES ||
+                    CopyFileA(source, target, FALSE));
+        },
+        distinct);
+}
+
+// ---- The real update.exe -----------------------------------------------------
+
+constexpr int kUpdateButton = 1008;
+// Long enough for a slow disk to take the whole game.
+constexpr DWORD kUpdateTimeoutMs = 600000;
+
+// Peak working sets of update.exe in KiB, when idle at its question and at
+// its completion box.
+unsigned long long idlePeakKib = 0;
+unsigned long long updatePeakKib = 0;
+
+bool registerGame(const char* folder) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ProductConfig::registryKeyPath, 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const DWORD type = 2;
+    bool written =
+        RegSetValueExA(key, "Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                       static_cast<DWORD>(std::strlen(folder) + 1)) == ERROR_SUCCESS &&
+        RegSetValueExA(key, "CD", 0, REG_SZ, reinterpret_cast<const BYTE*>("d:"), 3) ==
+            ERROR_SUCCESS &&
+        RegSetValueExA(key, "InstType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
+                       sizeof type) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+unsigned long long peakWorkingSetKib(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (process == nullptr) return 0;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    bool known = GetProcessMemoryInfo(process, &counters, sizeof counters) != 0;
+    CloseHandle(process);
+    return known ? counters.PeakWorkingSetSize / 1024 : 0;
+}
+
+// A top-level dialog of the process with this caption, or null. One search
+// by class and caption, so that polling costs the update little.
+HWND findBox(DWORD processId, const char* caption) {
+    HWND box = FindWindowA(e2e::kDialogClass, caption);
+    DWORD owner = 0;
+    if (box != nullptr) GetWindowThreadProcessId(box, &owner);
+    return owner == processId ? box : nullptr;
+}
+
+// Presses Update and waits for the update's closing box: true for its
+// completion ("終了"), false for a warning ("確認"), an end without a box or
+// a timeout. pressed and seen get the moments of the press and of the box's
+// appearance, polled every 5 ms (each poll a few calls to the Wine server,
+// which the update needs too).
+bool pressAndWaitForCompletion(const e2e::RunningProgram& program, HWND dialog,
+                               LARGE_INTEGER& pressed, LARGE_INTEGER& seen, HWND& box) {
+    QueryPerformanceCounter(&pressed);
+    if (!e2e::pressButton(dialog, kUpdateButton)) return false;
+    const DWORD started = GetTickCount();
+    while (GetTickCount() - started < kUpdateTimeoutMs && program.running()) {
+        box = findBox(program.processId(), "終了");
+        QueryPerformanceCounter(&seen);
+        if (box != nullptr) return true;
+        if (findBox(program.processId(), "確認") != nullptr) {
+            std::fprintf(stderr, "program: update.exe reported a failure\n");
+            return false;
+        }
+        Sleep(5);
+    }
+    std::fprintf(stderr, "program: no completion box\n");
+    return false;
+}
+
+// Starts update.exe for a game registered in folder, lets it idle at its
+// question, presses Update; start and end take the moments of the press and
+// of the completion box.
+bool timeProgram(const char* folder, LARGE_INTEGER& start, LARGE_INTEGER& end) {
+    char exePath[MAX_PATH];
+    if (!registerGame(folder) ||
+        !formatText(exePath, sizeof exePath, "%s\\update.exe", programFolderPath)) {
+        return false;
+    }
+    e2e::RunningProgram program;
+    if (!program.start(exePath)) return false;
+    HWND dialog = e2e::waitForWindow(program.processId(), e2e::kDialogClass, "Vellomira Updata");
+    if (dialog == nullptr) return false;
+    Sleep(1000);  // settled at the question
+    idlePeakKib = peakWorkingSetKib(program.processId());
+    HWND box = nullptr;
+    if (!pressAndWaitForCompletion(program, dialog, start, end, box)) return false;
+    updatePeakKib = peakWorkingSetKib(program.processId());
+    DWORD code = 0;
+    return e2e::waitForWindow(program.processId(), e2e::kDialogClass, "終了") == box &&
+           e2e::answerMessageBox(box) && program.waitForExit(e2e::kExitTimeoutMs, code);
 }
 
 // The end index the options dialog gives the full install: the walk runs to
@@ -171,7 +297,8 @@ bool runInstallCopyInto(const char* folder) {
 bool runMode(const char* mode, const char* folder) {
     if (std::strcmp(mode, "update") == 0) return runUpdateInto(folder);
     if (std::strcmp(mode, "copier") == 0) return copyWithCopier(folder);
-    if (std::strcmp(mode, "system") == 0) return copyWithSystem(folder);
+    if (std::strcmp(mode, "system") == 0) return copyWithSystem(folder, false);
+    if (std::strcmp(mode, "distinct") == 0) return copyWithSystem(folder, true);
     if (std::strcmp(mode, "install") == 0) return runInstallCopyInto(folder);
     std::fprintf(stderr, "unknown mode: %s\n", mode);
     return false;
@@ -218,9 +345,15 @@ void printCpuSpan(const CpuSample& start, const CpuSample& end) {
 
 }  // namespace
 
+bool copiesEachNameOnce(const char* mode) {
+    return std::strcmp(mode, "program") == 0 || std::strcmp(mode, "distinct") == 0 ||
+           std::strcmp(mode, "update") == 0;
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: copy_bench update|copier|system|install <folder>\n");
+        std::fprintf(stderr,
+                     "usage: copy_bench program|distinct|update|copier|system|install <folder>\n");
         return 2;
     }
     ProductConfig::installList[ProductConfig::kGameExecutableIndex] = ProductConfig::gameExecutable;
@@ -228,12 +361,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the program's folder is too long\n");
         return 1;
     }
+    const bool program = std::strcmp(argv[1], "program") == 0;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     CpuSample cpuStart;
     QueryPerformanceCounter(&start);
-    bool copied = runMode(argv[1], argv[2]);
-    QueryPerformanceCounter(&end);
+    bool copied = program ? timeProgram(argv[2], start, end) : runMode(argv[1], argv[2]);
+    if (!program) QueryPerformanceCounter(&end);
     CpuSample cpuEnd;
     if (boxSeen != 0) end.QuadPart = boxSeen;
     if (!copied) {
@@ -241,10 +375,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
-    std::printf("%.6f %llu", seconds, listedBytes());
+    std::printf("%.6f %llu", seconds, listedBytes(copiesEachNameOnce(argv[1])));
     // The update's span ends when its box appears, before the box is gone,
-    // so no CPU figures match it.
-    if (std::strcmp(argv[1], "update") != 0) printCpuSpan(cpuStart, cpuEnd);
+    // so no CPU figures match it; update.exe's own CPU is not this process's.
+    if (program) {
+        std::printf(" %llu %llu", idlePeakKib, updatePeakKib);
+    } else if (std::strcmp(argv[1], "update") != 0) {
+        printCpuSpan(cpuStart, cpuEnd);
+    }
     std::printf("\n");
     return 0;
 }

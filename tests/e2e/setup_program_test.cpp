@@ -2,8 +2,10 @@
 // the default folder with the options dialog answered, its record and
 // Start-menu shortcuts, the uninstall, a cancel in the middle of a large
 // copy, Esc during an install, the choice of the install folder in the
-// shell's folder dialog, and the window's colours. The disc is the CD-ROM drive named by TEST_CDROM_DRIVE, labelled
-// "Vellomira" and holding Vellomira\ with every listed file (grd.pac large).
+// shell's folder dialog, the window's colours, and a setup whose own data
+// folder is the install folder. The disc is the CD-ROM drive named by
+// TEST_CDROM_DRIVE, labelled "Vellomira" and holding Vellomira\ with every
+// listed file (grd.pac large).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -74,17 +76,27 @@ void removeInstalledGame() {
 class SetupProgram : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(findDisc());
+        if (IsSkipped()) return;
+        removeInstalledGame();
+        ASSERT_TRUE(makeFolder(programFolder));
+        ASSERT_NO_FATAL_FAILURE(startSetup(exePath));
+    }
+
+    void findDisc() {
         const char* drive = std::getenv("TEST_CDROM_DRIVE");
         if (drive == nullptr || *drive == '\0')
             GTEST_SKIP() << "TEST_CDROM_DRIVE (the game's disc) is not set";
         discFolder = std::string(drive, 2) + "\\Vellomira";
         ASSERT_TRUE(fileExists(joinPath(discFolder, "Vellomira.exe")))
             << "the disc holds no " << discFolder << "\\Vellomira.exe";
-        removeInstalledGame();
-        ASSERT_TRUE(makeFolder(programFolder));
+    }
+
+    // Copies the built setup.exe to path and starts it there.
+    void startSetup(const std::string& path) {
         const std::string built = joinPath(builtProgramDir(), "setup.exe");
-        ASSERT_TRUE(CopyFileA(built.c_str(), exePath.c_str(), FALSE)) << "cannot copy " << built;
-        ASSERT_TRUE(program.start(exePath)) << "cannot start " << exePath;
+        ASSERT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << "cannot copy " << built;
+        ASSERT_TRUE(program.start(path)) << "cannot start " << path;
         dialog = waitForWindow(program.processId(), kDialogClass, kCaption);
         ASSERT_NE(dialog, nullptr) << "no setup window appeared";
     }
@@ -432,4 +444,54 @@ TEST_F(SetupProgram, TextsPaintOnTheWindowsColours) {
 }
 
 }  // namespace
+// setup.exe run from the maker's folder: its own data folder is the
+// default install folder, so every source is the file it would write.
+const std::vector<std::string> kPackageFiles = {"Vellomira.exe", "grd.pac", "readme.txt",
+                                                "uninst.exe"};
+
+class SetupInItsInstallFolder : public SetupProgram {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(findDisc());
+        if (IsSkipped()) return;
+        removeInstalledGame();
+        ASSERT_TRUE(makeFolder(kGameFolder));
+        for (const std::string& name : kPackageFiles)
+            ASSERT_TRUE(writeWholeFile(joinPath(kGameFolder, name), "package's " + name));
+        // The disc's game program, held without sharing, does not count as a
+        // disc, so the setup takes its own folder as the source.
+        HANDLE disc = CreateFileA(joinPath(discFolder, "Vellomira.exe").c_str(), GENERIC_READ, 0,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(disc, INVALID_HANDLE_VALUE);
+        startSetup(kOwnExePath);
+        CloseHandle(disc);
+    }
+
+    void TearDown() override {
+        SetupProgram::TearDown();
+        DeleteFileA(kOwnExePath.c_str());
+    }
+
+    const std::string kOwnExePath = "c:\\Program Files\\Torvane\\setup.exe";
+};
+
+TEST_F(SetupInItsInstallFolder, InstallsAndUninstallsWithoutEmptyingOrDeletingItsOwnData) {
+    HWND options = openOptions();
+    ASSERT_NE(options, nullptr) << "no options dialog";
+    ASSERT_TRUE(pressButton(options, kOptionsOk));
+    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kInstalledText, IDOK, kInstallTimeoutMs));
+    EXPECT_TRUE(sameText(readRecord().cd, kGameFolder)) << "the source was " << readRecord().cd;
+
+    ASSERT_TRUE(waitForButtons(true));
+    ASSERT_TRUE(pressButton(dialog, kUninstall));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kUninstallQuestion, IDYES));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kUninstalledText, IDOK));
+    for (const std::string& name : kPackageFiles) {
+        EXPECT_EQ(readWholeFile(joinPath(kGameFolder, name)), "package's " + name)
+            << name << " was emptied or deleted";
+    }
+    closeAndExpectExitCodeZero();
+}
+
 }  // namespace e2e

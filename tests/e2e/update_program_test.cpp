@@ -1,6 +1,7 @@
 // update.exe driven through its window, as a user would: the question, the
-// refusal without an installed game, the update of a registered game, the
-// single running copy and an install folder that has gone.
+// refusal without an installed game, the update of a registered game, a
+// game file held open by the running game, a data folder that is the game
+// folder, the single running copy and an install folder that has gone.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/game_files.h"
@@ -29,6 +30,17 @@ struct NewFile {
     std::string contents;
     WORD year;
 };
+
+// The file's index on its volume: a file replaced by a copy gets a new one.
+ULONGLONG fileIndex(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    GetFileInformationByHandle(file, &information);
+    CloseHandle(file);
+    return (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+}
 
 std::string pattern(size_t size, char seed) {
     std::string text(size, '\0');
@@ -167,6 +179,66 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
     EXPECT_EQ(readWholeFile(joinPath(gameFolder, "vic.pac")), "old vic.pac");
     EXPECT_EQ(readWholeFile(joinPath(gameFolder, "save.dat")), "old save.dat");
     EXPECT_FALSE(fileExists(joinPath(gameFolder, "se.pac"))) << "a file came from nowhere";
+}
+
+TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) {
+    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"grd.pac", pattern(200000, 'g'), 2002},
+                                         {"vic.pac", pattern(70000, 'v'), 2003},
+                                         {"srp_6.pac", "only in the update list", 2005}}));
+    for (const char* name : {"grd.pac", "vic.pac", "srp_6.pac"})
+        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, name), std::string("old ") + name));
+    ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
+    // The game reads vic.pac, sharing it as the C runtime's fopen does.
+    const std::string held = joinPath(gameFolder, "vic.pac");
+    HANDLE game = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(game, INVALID_HANDLE_VALUE);
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND warning = waitForBox(kConfirmCaption);
+    ASSERT_NE(warning, nullptr) << "the held file was not reported";
+    const std::string text = messageBoxText(warning);
+    EXPECT_EQ(text, "vic.pac\nを更新できませんでした。\nアップデートは完了していません。")
+        << hexBytes(text);
+    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
+    ASSERT_TRUE(answerMessageBox(warning));
+    expectExitCodeZero();
+    CloseHandle(game);
+
+    EXPECT_EQ(readWholeFile(held), "old vic.pac");
+    EXPECT_TRUE(readWholeFile(joinPath(gameFolder, "grd.pac")) == pattern(200000, 'g'));
+    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "srp_6.pac")), "only in the update list");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(joinPath(gameFolder, "*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
+    // The update was unpacked into the maker's folder: its data folder is
+    // the game folder, which the record names in another letter case.
+    const std::vector<NewFile> files = {{"Vellomira.exe", "the game program", 2001},
+                                        {"grd.pac", pattern(200000, 'g'), 2002},
+                                        {"srp_6.pac", "only in the update list", 2005}};
+    ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
+    ASSERT_TRUE(writeRecord(joinPath(programFolder, "VELLOMIRA"), "d:", 2));
+    const ULONGLONG gameProgram = fileIndex(joinPath(dataFolder, "Vellomira.exe"));
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND finished = waitForBox(kFinishedCaption);
+    ASSERT_NE(finished, nullptr) << "no completion message";
+    EXPECT_EQ(messageBoxText(finished), kCompletedText);
+    ASSERT_TRUE(answerMessageBox(finished));
+    expectExitCodeZero();
+
+    for (const NewFile& file : files) {
+        EXPECT_TRUE(readWholeFile(joinPath(dataFolder, file.name)) == file.contents)
+            << file.name << " lost its contents";
+    }
+    EXPECT_EQ(fileIndex(joinPath(dataFolder, "Vellomira.exe")), gameProgram)
+        << "the file was copied over itself instead of being left alone";
 }
 
 TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {

@@ -20,6 +20,8 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 struct platform::Stream {
@@ -683,6 +685,39 @@ bool moduleFileName(char* buffer, size_t capacity) {
     if (fake::failsLocked(Call::ModuleFileName)) return false;
     if (world.moduleFile.size() >= capacity) return false;
     fake::copyBounded(buffer, capacity, world.moduleFile);
+    return true;
+}
+
+// ---- File identity and replacing --------------------------------------------------
+
+// The host's device and inode stand for the volume serial and file index, so
+// two paths that reach one host file (through a symbolic link) are one file.
+bool fileIdentity(const char* path, FileIdentity& identity) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::FileIdentity, path)) return false;
+    struct stat status;
+    if (::stat(fake::hostPathLocked(path).c_str(), &status) != 0) return false;
+    identity.volumeSerial = static_cast<uint32_t>(status.st_dev);
+    identity.fileIndex = static_cast<uint64_t>(status.st_ino);
+    identity.size = static_cast<uint64_t>(status.st_size);
+    return true;
+}
+
+// As the system does, a target that is read-only or held open refuses to be
+// replaced; the file's own state (times, attributes) moves with it.
+bool replaceFile(const char* source, const char* target) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::ReplaceFile, target)) return false;
+    std::string from = fake::hostPathLocked(source);
+    std::string to = fake::hostPathLocked(target);
+    if (!fake::isRegularFile(from) || fake::heldOpenLocked(from)) return false;
+    if (fake::heldOpenLocked(to) || fake::readOnlyLocked(to)) return false;
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (error) return false;
+    fake::FileState moved = fake::stateLocked(from);
+    world.files.erase(from);
+    world.files[to] = moved;
     return true;
 }
 

@@ -32,6 +32,8 @@ enum class Call {
     BrowseForFolder,
     ShellItemPath,
     FreeShellItem,
+    FileIdentity,
+    ReplaceFile,
     Count
 };
 

@@ -131,6 +131,17 @@ TEST_F(InstallCopyTest, ProgressBarIsScaledToAThousandSteps) {
     EXPECT_EQ(1000, steps());
 }
 
+TEST_F(InstallCopyTest, SourcesThatAreTheirTargetsAreLeftWholeAndCounted) {
+    makeList(2, 1750000);
+    copyText(engine.installDir, sizeof engine.installDir, "c:\\Src");
+    EXPECT_TRUE(engine.runInstallCopy());
+    for (const std::string& name : names) {
+        EXPECT_EQ(std::string(1750000, 'x'), fake::readFile("c:\\Src\\" + name)) << name;
+    }
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+    EXPECT_EQ(1000, steps());
+}
+
 TEST_F(InstallCopyTest, ClockCountsWholeSecondsAndCatchesUpOnePerCall) {
     recordCurrentFileName("a.pac");
     restartClock();

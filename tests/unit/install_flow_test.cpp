@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,26 @@ TEST_F(InstallFlowTest, UnknownSourceIsRefusedBeforeAnythingIsMade) {
     EXPECT_FALSE(fake::exists("C:\\Games"));
     EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
     EXPECT_EQ(0, engine.installState.load());
+}
+
+TEST_F(InstallFlowTest, SetupRunFromItsInstallFolderNeitherEmptiesNorDeletesItsData) {
+    // setup.exe in the maker's folder: its data folder is the install
+    // folder, here reached under a name in another letter case.
+    for (const char* const* name = kList; *name != nullptr; ++name) {
+        fake::writeFile(kGame + "\\" + *name, std::string("package ") + *name);
+    }
+    std::filesystem::create_directory_symlink(fake::hostPath(kGame),
+                                              fake::hostPath("C:\\Games\\Torvane\\VELLOMIRA"));
+    copyText(engine.sourceDir, kPathCapacity, "C:\\Games\\Torvane\\VELLOMIRA");
+    // The install succeeds without copying; its clean-up after a failed
+    // record deletes nothing.
+    EXPECT_TRUE(engine.runInstall());
+    fake::failCall(fake::Call::RegistrySetValue);
+    EXPECT_FALSE(engine.runInstall());
+    for (const char* const* name = kList; *name != nullptr; ++name) {
+        EXPECT_EQ(std::string("package ") + *name, fake::readFile(kGame + "\\" + *name));
+    }
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
 }
 
 TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ const char kInstallFolder[] = "c:\\Games\\Vellomira";
 const char kCompleted[] = "アップデートが完了しました。";
 const platform::FileTimes kSourceTimes{111, 222, 333};
 const platform::FileTimes kOldTimes{1, 2, 3};
+const char kTemporaryFile[] = "c:\\Games\\Vellomira\\~UPDATE.TMP";
 
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
 std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
@@ -72,6 +74,7 @@ protected:
         EXPECT_EQ(0x30u, shown[0].flags);
     }
     void expectCompleted() { expectOnlyMessage(kCompleted, "終了"); }
+    void expectNoTemporaryFile() { EXPECT_FALSE(fake::exists(kTemporaryFile)); }
     void expectWarning(const std::string& part) {
         expectOnlyMessage(part, "確認");
         EXPECT_EQ(std::string::npos, fake::shownMessages()[0].text.find(kCompleted));
@@ -90,8 +93,9 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
     for (const std::string& name : names) expectUpdated(name);
     expectCompleted();
     EXPECT_STREQ("c:\\Setup", engine.sourceDir);
-    // 38 names; the six names of both lists are copied once in each pass.
-    EXPECT_EQ(2 * 38, fake::callCount(fake::Call::OpenStream));
+    expectNoTemporaryFile();
+    // 38 names, of which six stand in both lists: 32 files, each copied once.
+    EXPECT_EQ(2 * 32, fake::callCount(fake::Call::OpenStream));
 }
 
 TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
@@ -125,10 +129,12 @@ TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
     EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
 }
 
-TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeepTheirTimes) {
+TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
+    // A target held open (the game running) and one whose replace fails:
+    // the new copy is thrown away, the old file stays as it was.
     prepareGame();
     fake::holdOpen(targetOf("vic.pac"));
-    fake::failCallFor(fake::Call::OpenStream, targetOf("se.pac"));
+    fake::failCallFor(fake::Call::ReplaceFile, targetOf("se.pac"));
 
     EXPECT_FALSE(engine.runUpdate());
     expectNotUpdated("vic.pac");
@@ -136,16 +142,36 @@ TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeepTheirTimes) {
     expectUpdated("grd.pac");
     expectUpdated("srp_6.pac");  // the run goes on after a failure
     expectWarning("vic.pac");    // the first that failed
+    expectNoTemporaryFile();
 
-    // Disk full and the system copy refused: contents are lost, but the
-    // target does not get the source's times and the run is not complete.
+    // The disk fills up at the first write, within a file or after several
+    // files, and the system copy is refused too: each target is either
+    // wholly new or as it was, and the run is not complete.
+    for (int64_t space : {int64_t{0}, int64_t{3}, int64_t{100000}}) {
+        SCOPED_TRACE(space);
+        fake::reset();
+        std::vector<std::string> names = prepareGame();
+        fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
+        fake::setDiskSpaceForWrites(space);
+        fake::failCall(fake::Call::SystemCopyFile, -1);
+        EXPECT_FALSE(engine.runUpdate());
+        for (const std::string& name : names) {
+            if (fake::readFile(targetOf(name)) != "new " + name) expectNotUpdated(name);
+        }
+        expectNotUpdated("mus.pac");
+        expectWarning("\nを更新できませんでした。");
+        expectNoTemporaryFile();
+    }
+
+    // A source that is there but cannot be read (held by another program
+    // without sharing, or not readable by this user) is no missing file.
     fake::reset();
     prepareGame();
-    fake::setDiskSpaceForWrites(3);
-    fake::failCall(fake::Call::SystemCopyFile, -1);
+    fake::failCallFor(fake::Call::CanOpenForReading, sourceOf("mus.pac"));
+    fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac"));
     EXPECT_FALSE(engine.runUpdate());
-    EXPECT_EQ(kOldTimes.lastWrite, fake::times(targetOf("mus.pac")).lastWrite);
-    expectWarning("\nを更新できませんでした。");
+    expectNotUpdated("mus.pac");
+    expectWarning("mus.pac");
 
     // The times could not be carried over.
     fake::reset();
@@ -153,6 +179,46 @@ TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeepTheirTimes) {
     fake::failCall(fake::Call::OpenTimeTarget, 1);
     EXPECT_FALSE(engine.runUpdate());
     expectWarning(ProductConfig::installList[0]);
+}
+
+TEST_F(UpdateRunTest, AStaleTemporaryFileIsNeverTakenForAGameFile) {
+    // Left read-only by a killed run whose system copy took a CD's flag.
+    std::vector<std::string> names = prepareGame();
+    fake::writeFile(kTemporaryFile, "stale");
+    fake::setReadOnly(kTemporaryFile, true);
+    EXPECT_TRUE(engine.runUpdate());
+    for (const std::string& name : names) expectUpdated(name);
+    expectNoTemporaryFile();
+
+    // A listed name that is the temporary file, in any case or with the
+    // trailing dots and blanks the system drops, is never written.
+    for (const char* name : {"~UPDATE.TMP", "~Update.Tmp. "}) {
+        SCOPED_TRACE(name);
+        fake::reset();
+        fake::makeFolder(kInstallFolder);
+        fake::writeFile(sourceOf(name), "new");
+        const char* const list[] = {name, nullptr};
+        engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, list);
+        EXPECT_FALSE(engine.runUpdate());
+        expectWarning(name);
+        EXPECT_FALSE(fake::exists(targetOf(name)));
+    }
+}
+
+TEST_F(UpdateRunTest, ADataFolderThatIsTheGameFolderLeavesEveryFileAsItIs) {
+    // update.exe in the game folder's parent: its data folder is the game
+    // folder, also when the record names it in another letter case.
+    fake::setModuleFileName("c:\\Games\\update.exe");
+    fake::writeFile(targetOf("grd.pac"), "game data");
+    fake::writeFile(targetOf("srp_6.pac"), "more game data");
+    std::filesystem::create_directory_symlink(fake::hostPath(kInstallFolder),
+                                              fake::hostPath("c:\\Games\\VELLOMIRA"));
+    copyText(engine.installDir, sizeof engine.installDir, "c:\\Games\\VELLOMIRA");
+    EXPECT_TRUE(engine.runUpdate());
+    expectCompleted();
+    EXPECT_EQ("game data", fake::readFile(targetOf("grd.pac")));
+    EXPECT_EQ("more game data", fake::readFile(targetOf("srp_6.pac")));
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
 }
 
 TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
