@@ -27,6 +27,9 @@ struct Stream;
 Stream* openStream(const char* path, const char* mode);
 // Reads up to size bytes; fewer at the end of the file or on a read error.
 size_t readStream(Stream* stream, void* buffer, size_t size);
+// True when a read or a write on the stream has failed (the runtime's
+// ferror): a short read was then not the end of the file.
+bool streamFailed(Stream* stream);
 // Writes size bytes; returns how many were written (fewer on an error).
 size_t writeStream(Stream* stream, const void* buffer, size_t size);
 // Closes the stream; false when buffered data could not be written out.

@@ -1,7 +1,7 @@
 // copyFile: one file through the shared 64 KiB buffer, counting the bytes
 // read for the install progress and taking part in the cancel handshake.
-// When the finished copy is far from the source's size, or a write failed,
-// the system's own copy is tried instead.
+// When the finished copy is far from the source's size, or a read or a write
+// failed, the system's own copy is tried instead.
 #include <cstdint>
 
 #include "engine/setup_engine.h"
@@ -22,14 +22,16 @@ bool seeCancelRequest(SetupEngine& engine) {
     return engine.cancelState.compare_exchange_strong(requested, kCancelSeenByCopier);
 }
 
-// Moves the data block by block; a short read ends the file. False when a
-// write came up short (the target is then incomplete).
+// Moves the data block by block until a short read. False when that read
+// was a failure rather than the end of the file (a scratched disc, say), or
+// when a write came up short: the target is then incomplete, though its
+// size may be near enough the source's to pass the size check.
 bool copyBlocks(SetupEngine& engine) {
     for (;;) {
         size_t read = platform::readStream(engine.sourceStream, copyBuffer, kCopyBlock);
         engine.bytesCopied += static_cast<uint32_t>(read);
         if (platform::writeStream(engine.targetStream, copyBuffer, read) != read) return false;
-        if (read < kCopyBlock) return true;
+        if (read < kCopyBlock) return !platform::streamFailed(engine.sourceStream);
         if (seeCancelRequest(engine)) return true;
     }
 }

@@ -23,6 +23,10 @@ size_t readStream(Stream* stream, void* buffer, size_t size) {
     return std::fread(buffer, 1, size, fileOf(stream));
 }
 
+bool streamFailed(Stream* stream) {
+    return stream == nullptr || std::ferror(fileOf(stream)) != 0;
+}
+
 size_t writeStream(Stream* stream, const void* buffer, size_t size) {
     if (stream == nullptr) return 0;
     return std::fwrite(buffer, 1, size, fileOf(stream));

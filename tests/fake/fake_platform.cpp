@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 
 struct platform::Stream {
     std::FILE* file;
+    bool failed;  // an injected read failure
 };
 
 namespace fake {
@@ -519,15 +520,22 @@ Stream* openStream(const char* path, const char* mode) {
     if (!writing && !fake::isRegularFile(host)) return nullptr;
     std::FILE* file = std::fopen(host.c_str(), mode);
     if (file == nullptr) return nullptr;
-    return new Stream{file};
+    return new Stream{file, false};
 }
 
 size_t readStream(Stream* stream, void* buffer, size_t size) {
     {
         Lock lock(worldMutex);
-        if (fake::failsLocked(Call::ReadStream)) return 0;
+        if (fake::failsLocked(Call::ReadStream)) {
+            stream->failed = true;
+            return 0;
+        }
     }
     return std::fread(buffer, 1, size, stream->file);
+}
+
+bool streamFailed(Stream* stream) {
+    return stream->failed || std::ferror(stream->file) != 0;
 }
 
 size_t writeStream(Stream* stream, const void* buffer, size_t size) {
