@@ -46,10 +46,6 @@ intptr_t sendControlMessage(WindowHandle dialog, int controlId,
     return SendMessageA(control, message, wParam, lParam);
 }
 
-}  // namespace platform
-
-namespace platform {
-
 intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
                            intptr_t lParam) {
     return SendMessageA(static_cast<HWND>(window), message, wParam, lParam);

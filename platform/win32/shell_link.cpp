@@ -15,11 +15,6 @@
 namespace platform {
 namespace {
 
-// CoInitialize results after which COM cannot be used at all.
-bool comUnusable(HRESULT result) {
-    return result == E_UNEXPECTED || result == E_OUTOFMEMORY || result == E_INVALIDARG;
-}
-
 // The link file's path as UTF-16 for IPersistFile; false when the path is
 // not valid text or does not fit the 260 wide characters.
 bool toWidePath(const char* path, wchar_t (&wide)[MAX_PATH]) {
@@ -31,8 +26,8 @@ bool toWidePath(const char* path, wchar_t (&wide)[MAX_PATH]) {
 // could not be had, else step's result.
 template <typename Step>
 bool withShellLink(Step step) {
-    HRESULT started = CoInitialize(nullptr);
-    if (comUnusable(started)) return false;
+    bool mustEndCom = false;
+    if (!startCom(mustEndCom)) return false;
     bool done = false;
     IShellLinkA* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
@@ -47,10 +42,7 @@ bool withShellLink(Step step) {
             link->Release();
         }
     }
-    // Only a successful CoInitialize is ours to undo: after a failed one
-    // (RPC_E_CHANGED_MODE, on a thread already in another apartment) the
-    // CoUninitialize would end the caller's own COM use.
-    if (SUCCEEDED(started)) CoUninitialize();
+    if (mustEndCom) endCom();
     return done;
 }
 

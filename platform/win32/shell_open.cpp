@@ -12,7 +12,11 @@ namespace platform {
 
 bool startCom(bool& mustEnd) {
     const HRESULT started = CoInitialize(nullptr);
+    // Only a successful CoInitialize is ours to undo: after a failed one
+    // (RPC_E_CHANGED_MODE, on a thread already in another apartment) the
+    // CoUninitialize would end the caller's own COM use.
     mustEnd = SUCCEEDED(started);
+    // After these COM cannot be used at all.
     return started != E_UNEXPECTED && started != E_OUTOFMEMORY && started != E_INVALIDARG;
 }
 
