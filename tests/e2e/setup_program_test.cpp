@@ -11,6 +11,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "tests/e2e/browse_dialog.h"
 #include "tests/e2e/game_files.h"
 #include "tests/e2e/program_driver.h"
@@ -129,6 +131,15 @@ protected:
     HWND openOptions() {
         EXPECT_TRUE(pressButton(dialog, kInstall));
         return waitForWindow(program.processId(), kDialogClass, kOptionsCaption);
+    }
+
+    // Opens the options dialog, presses the given boxes and then OK.
+    void acceptOptions(std::initializer_list<int> boxes = {}) {
+        HWND options = openOptions();
+        ASSERT_NE(options, nullptr) << "no options dialog";
+        for (int box : boxes) ASSERT_TRUE(pressButton(options, box));
+        ASSERT_TRUE(pressButton(options, kOptionsOk));
+        ASSERT_TRUE(waitUntilGone(options));
     }
 
     // Waits until the setup buttons show the installed or the not-installed state.
@@ -313,10 +324,7 @@ TEST_F(SetupProgram, ACancelDuringTheCopyLeavesNoListedFileBehind) {
 // running under a process that tears its engine down nor end silently with
 // half a game: the install is stopped, cleaned up and explained first.
 TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
-    HWND options = openOptions();
-    ASSERT_NE(options, nullptr) << "no options dialog";
-    ASSERT_TRUE(pressButton(options, kOptionsOk));
-    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(acceptOptions());
 
     // The worker runs but does not copy yet: the install command must not
     // offer a second install.
@@ -341,10 +349,7 @@ TEST_F(SetupProgram, ClosingDuringAnInstallStopsItExplainsItAndThenEnds) {
 // Esc gives the window command 2, which must not throw a running install
 // away: the install goes on and completes.
 TEST_F(SetupProgram, EscDuringAnInstallLeavesItRunning) {
-    HWND options = openOptions();
-    ASSERT_NE(options, nullptr) << "no options dialog";
-    ASSERT_TRUE(pressButton(options, kOptionsOk));
-    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(acceptOptions());
     ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, kCreateFolderText, IDYES));
     ASSERT_NO_FATAL_FAILURE(waitForCopyUnderWay());
 
@@ -387,11 +392,7 @@ TEST_F(SetupProgram, AChosenFolderIsWhereTheGameGoes) {
         << controlText(dialog, kInstallPath);
 
     // The base part alone, so the copy is quick.
-    HWND options = openOptions();
-    ASSERT_NE(options, nullptr) << "no options dialog";
-    ASSERT_TRUE(pressButton(options, kGraphicsPart));
-    ASSERT_TRUE(pressButton(options, kOptionsOk));
-    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(acceptOptions({kGraphicsPart}));
     HWND question = waitForBox(kConfirmCaption);
     ASSERT_NE(question, nullptr) << "no folder question";
     EXPECT_TRUE(sameText(messageBoxText(question),
@@ -476,10 +477,7 @@ protected:
 };
 
 TEST_F(SetupInItsInstallFolder, InstallsAndUninstallsWithoutEmptyingOrDeletingItsOwnData) {
-    HWND options = openOptions();
-    ASSERT_NE(options, nullptr) << "no options dialog";
-    ASSERT_TRUE(pressButton(options, kOptionsOk));
-    ASSERT_TRUE(waitUntilGone(options));
+    ASSERT_NO_FATAL_FAILURE(acceptOptions());
     ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kInstalledText, IDOK, kInstallTimeoutMs));
     EXPECT_TRUE(sameText(readRecord().cd, kGameFolder)) << "the source was " << readRecord().cd;
 
