@@ -24,6 +24,8 @@ target_link_libraries(core PUBLIC platform_win32)
 file(GLOB app_sources CONFIGURE_DEPENDS app/*.cpp)
 foreach(program update setup)
   add_executable(${program} WIN32 ${app_sources} resources/${program}.rc)
+  # The resource scripts include the product's texts.
+  target_include_directories(${program} PRIVATE "${product_dir}")
   target_link_libraries(${program} PRIVATE core)
   if(NOT MSVC)
     target_link_options(${program} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
