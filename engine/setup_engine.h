@@ -99,8 +99,8 @@ public:
     // either file cannot be opened or the data could not be written.
     bool copyFile(const char* target, const char* source);
     // Copies both lists from the data folder beside the program into
-    // installDir and reports the outcome; true when every file whose source
-    // exists was updated.
+    // installDir and reports the outcome; true when the data folder is there
+    // and every file of it that is listed was updated.
     bool runUpdate();
 
     // ---- Install copy with progress -----------------------------------------

@@ -109,7 +109,7 @@ void deleteListedFiles(FileList list, const char* folder, const char* sourceDir)
         char path[kPathCapacity] = {};
         if (!isPlainName(list[index])) continue;
         if (!formatText(path, sizeof path, "%s\\%s", folder, list[index])) continue;
-        if (!platform::fileFound(path)) continue;
+        if (platform::findPath(path) == platform::Presence::Missing) continue;
         if (isOwnSource(sourceDir, list[index], path)) continue;
         platform::setAttributesNormal(path);
         platform::deleteFile(path);
