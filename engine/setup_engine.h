@@ -117,7 +117,9 @@ public:
     bool runUninstall();
     bool createFolderPath(const char* folder);
     bool ensureFolder(const char* folder);
-    void deleteInstalledFiles(const char* folder);
+    // Deletes the listed files and the update's temporary file from the
+    // folder; the first name that is still there afterwards, or null.
+    const char* deleteInstalledFiles(const char* folder);
 
     // ---- Start-menu group ------------------------------------------------------
     bool createShortcut(const char* linkFolder, const char* targetFolder,

@@ -285,7 +285,8 @@ TEST_F(SetupProgram, InstallsFromTheDiscWithShortcutsAndUninstallsAgain) {
     ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kUninstalledText, IDOK));
     EXPECT_TRUE(waitForButtons(false)) << "the buttons do not show the not-installed state";
     expectNoListedFileInTheGameFolder();
-    EXPECT_TRUE(folderExists(kGameFolder)) << "the uninstall removed the game folder itself";
+    EXPECT_FALSE(folderExists(kGameFolder)) << "the uninstall left the emptied game folder";
+    EXPECT_FALSE(folderExists("c:\\Program Files\\Torvane")) << "and the maker's folder";
     EXPECT_FALSE(folderExists(groupFolder())) << "the Start-menu group is still there";
     EXPECT_FALSE(readRecord().present) << "the registration record is still there";
 
