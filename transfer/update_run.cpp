@@ -9,6 +9,7 @@
 
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
+#include "transfer/copy_phases.h"
 #include "transfer/same_file.h"
 #include "transfer/update_temporary.h"
 
@@ -151,6 +152,7 @@ FileOutcome copyIntoPlace(SetupEngine& engine, const char* target, const char* t
     Placement placement = engine.copyFile(temporary, source)
                               ? placeNewFile(temporary, target)
                               : Placement::Refused;
+    markCopyPhase(CopyPhase::Replace);
     if (placement == Placement::Placed) return FileOutcome::Updated;
     if (placement == Placement::Stranded) return FileOutcome::Stranded;
     removeTemporary(temporary);
@@ -178,13 +180,16 @@ FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFol
     if (platform::findPath(source) == platform::Presence::Missing) {
         return FileOutcome::SourceMissing;
     }
+    markCopyPhase(CopyPhase::SourceChecks);
     if (dataIsGameFolder) return FileOutcome::Updated;
 
     FileOutcome placed = copyIntoPlace(engine, target, temporary, source);
     if (placed != FileOutcome::Updated) return placed;
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(target);
-    return copyTimes(target, source) ? FileOutcome::Updated : FileOutcome::Failed;
+    bool timed = copyTimes(target, source);
+    markCopyPhase(CopyPhase::AttributesAndTimes);
+    return timed ? FileOutcome::Updated : FileOutcome::Failed;
 }
 
 // True when name stands in list before the entry end (in the whole list when
