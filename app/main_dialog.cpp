@@ -24,6 +24,11 @@ constexpr int kWholeListEnd = 9999;
 // Set while the dialog waits for an install to stop before closing; every
 // command is ignored then.
 bool closing = false;
+// Set while the folder dialog is open. It is owned by the hidden host
+// window, so this window stays live beneath it: it is disabled meanwhile,
+// and commands that still reach it are ignored, so that no install starts
+// into a folder the user is still choosing.
+bool browsing = false;
 
 void enableControl(HWND dialog, int id, bool enabled) {
     EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
@@ -117,7 +122,12 @@ void startGameCommand(HWND dialog) {
 }
 
 void chooseFolderCommand(HWND dialog) {
+    browsing = true;
+    EnableWindow(dialog, FALSE);
     chooseInstallBase(folderBrowser, setupEngine);
+    EnableWindow(dialog, TRUE);
+    SetForegroundWindow(dialog);
+    browsing = false;
     showInstallPath(dialog);
 }
 
@@ -128,7 +138,7 @@ void uninstallCommand(HWND dialog) {
 }
 
 INT_PTR runCommand(HWND dialog, int command) {
-    if (closing) return TRUE;
+    if (closing || browsing) return TRUE;
     switch (command) {
     case IDC_INSTALL:
         return installCommand(dialog);

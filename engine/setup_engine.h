@@ -99,8 +99,8 @@ public:
     // either file cannot be opened or the data could not be written.
     bool copyFile(const char* target, const char* source);
     // Copies both lists from the data folder beside the program into
-    // installDir and reports the outcome; true when every file whose source
-    // exists was updated.
+    // installDir and reports the outcome; true when the data folder is there
+    // and every file of it that is listed was updated.
     bool runUpdate();
 
     // ---- Install copy with progress -----------------------------------------
@@ -117,7 +117,9 @@ public:
     bool runUninstall();
     bool createFolderPath(const char* folder);
     bool ensureFolder(const char* folder);
-    void deleteInstalledFiles(const char* folder);
+    // Deletes the listed files and the update's temporary file from the
+    // folder; the first name that is still there afterwards, or null.
+    const char* deleteInstalledFiles(const char* folder);
 
     // ---- Start-menu group ------------------------------------------------------
     bool createShortcut(const char* linkFolder, const char* targetFolder,

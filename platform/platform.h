@@ -46,8 +46,15 @@ bool exclusiveFileSize(const char* path, uint32_t& lowSize);
 bool systemCopyFile(const char* source, const char* target);
 // Sets the file's attributes to "normal" (none set).
 bool setAttributesNormal(const char* path);
-// True when a directory search finds the path.
-bool fileFound(const char* path);
+// The file's attribute bits as the system keeps them, and setting them back.
+constexpr uint32_t kAttributeReadOnly = 0x1;
+bool fileAttributes(const char* path, uint32_t& attributes);
+bool setFileAttributes(const char* path, uint32_t attributes);
+// What a directory search for the path finds. Missing only when the system
+// says there is no such file or folder; a search that failed for any other
+// reason (access denied, a network error) is Unknown.
+enum class Presence { Missing, File, Folder, Unknown };
+Presence findPath(const char* path);
 bool deleteFile(const char* path);
 // The C runtime's _chdir and _mkdir; removeDirectory removes an empty folder.
 bool changeDirectory(const char* path);

@@ -9,16 +9,24 @@
 # listed names (32 distinct files, about 1 GiB, large archives and small
 # files; kept between runs) in the data folder beside them in a private Wine
 # prefix, then times, in rounds whose order rotates, under Wine:
-#   program   the real update.exe: the game registered in a folder of old
-#             files, the program idling at its question, timed from the
+#   program-empty  the real update.exe: the game registered in an empty
+#             folder, the program idling at its question, timed from the
 #             press of its Update button to its completion box (see
 #             tests/bench/copy_bench.cpp), with its peak working set idle
-#             and after the update
-#   distinct  a plain CopyFileA loop over each distinct file once, into a
-#             folder of old files like program's
+#             and after the update; the stable measure of the program's
+#             own cost
+#   distinct-empty a plain CopyFileA loop over each distinct file once, into
+#             an empty folder
+#   program, distinct  the same two into a folder of old files, as a player
+#             meets the update; these swing with the kernel's write-back of
+#             the round before
+#   single    update.exe whose data folder holds one small file (readme.txt),
+#             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
 #             (runUpdate: 64 KiB buffer, size check, replace, attributes,
-#             times), into an empty folder
+#             times), into an empty folder, with the seconds of each phase
+#             of its copies (the driver runs the engine built with them
+#             timed)
 #   copier    the engine's copyFile alone over both lists, into an empty folder
 #   system    a plain CopyFileA loop over both lists, into an empty folder
 #   install   the engine's threaded install copy (runInstallCopy, every entry
@@ -27,25 +35,28 @@
 #             Sleep(0)) while the copy thread copies, into an empty folder
 # and on the host:
 #   cp        the host's cp over both lists (same names, same order)
-# program, distinct and update copy each distinct name once, as the update
-# does; copier, system, install and cp walk the install list and then the
+# program, distinct and update (and their -empty forms) copy each distinct
+# name once, as the update does; copier, system, install and cp walk the
+# install list and then the
 # update list, so the six names of both lists are copied twice (the install
 # copy gets both lists as one install list). Prints the median of the rounds
-# in MB/s (10^6 bytes): first update.exe against the distinct CopyFileA loop
-# with the peak working sets, then the parts with their ratios to the system
+# in MB/s (10^6 bytes) with the spread of the seconds (fastest and slowest
+# round): first update.exe against the distinct CopyFileA loop, into an
+# empty folder and into old files, with the peak working sets and the fixed
+# cost, then the update run's phases, then the parts with their ratios to the system
 # copy and to cp, the CPU time of the install copy's waiting loop (its
 # thread's GetThreadTimes) and of its copy thread (the process's times less
 # the loop's), and the Wine server's CPU time over each whole Wine process,
 # where the loop's message calls are served.
 #
-# Usage: scripts/bench.sh [rounds]   (default 3)
+# Usage: scripts/bench.sh [rounds]   (default 9)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/wine_env.sh
 source "$root/scripts/wine_env.sh"
 
-rounds="${1:-3}"
+rounds="${1:-9}"
 wine_pick_build
 build="$root/build/bench-$WINE_BUILD_NAME"
 bench_c=""  # the prefix's drive C: folder, set once the prefix exists
@@ -73,7 +84,9 @@ declare -A size_kib=(
 distinct_names=("${install_names[@]}" srp_3.pac srp_4.pac srp_5.pac srp_6.pac)
 
 # The Wine methods, in the order of the first round.
-wine_methods=(program distinct update copier system install)
+wine_methods=(program-empty distinct-empty program distinct single update copier system install)
+# The one small file of the single method's data folder.
+single_name=readme.txt
 
 build_bench() {
     wine_describe_build "== Benchmark"
@@ -100,6 +113,9 @@ generate_game() {
         fi
     done
     cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
+    mkdir -p "$bench_c/program/single/Vellomira"
+    cp "$data/$single_name" "$bench_c/program/single/Vellomira/"
+    cp "$build/update.exe" "$bench_c/program/single/"
 }
 
 # Bytes copied by one walk of both lists.
@@ -123,7 +139,8 @@ distinct_bytes() {
 # Bytes a method copies.
 method_bytes() {
     case "$1" in
-        program|distinct|update) distinct_bytes ;;
+        program*|distinct*|update) distinct_bytes ;;
+        single) echo $((size_kib[$single_name] * 1024)) ;;
         *) walk_bytes ;;
     esac
 }
@@ -174,10 +191,11 @@ server_ticks() {
 # "<seconds> <bytes> <server CPU seconds over the whole process>", then the
 # program's CPU figures if it gives them.
 time_wine() {
-    local mode="$1" server="$2" before line
-    fresh_folder "$bench_c/targets/$mode"
+    local method="$1" server="$2" before line
+    fresh_folder "$bench_c/targets/$method"
     before="$(server_ticks "$server")"
-    line="$(wine "$bench_c/program/copy_bench.exe" "$mode" "C:\\bench\\targets\\$mode" | tr -d '\r')"
+    line="$(wine "$bench_c/program/copy_bench.exe" "${method%-empty}" \
+        "C:\\bench\\targets\\$method" | tr -d '\r')"
     awk -v line="$line" -v ticks="$(($(server_ticks "$server") - before))" -v hz="$(getconf CLK_TCK)" \
         'BEGIN { n = split(line, f, " "); printf "%s %s %.2f", f[1], f[2], ticks / hz
                  for (i = 3; i <= n; i++) printf " %s", f[i]; printf "\n" }'
@@ -219,11 +237,13 @@ run_wine_rounds() {
 # Lines of the results file: "<method> <seconds> <bytes>", for the Wine
 # methods then the server's CPU seconds and, for copier, system, distinct
 # and install, the CPU seconds of the calling thread (user, kernel) and of
-# the other threads (user, kernel), columns 1 to 8; for program, the peak
-# working sets of update.exe in KiB, idle and after the update (columns 5
-# and 6).
+# the other threads (user, kernel), columns 5 to 8; for program, its -empty
+# form and single, the peak working sets of update.exe in KiB, idle and
+# after the update (columns 5 and 6); for update, the seconds of its copy
+# phases (columns 5 to 11).
 # Median over the rounds of an awk expression of a method's columns (such
-# as '$2'; the expressions are passed in single quotes on purpose).
+# as '$2'; the expressions are passed in single quotes on purpose); least
+# and greatest give the spread.
 # shellcheck disable=SC2016
 median_of() {
     awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g |
@@ -231,10 +251,20 @@ median_of() {
 }
 
 # shellcheck disable=SC2016
+least_of() {
+    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | head -n 1
+}
+
+# shellcheck disable=SC2016
+greatest_of() {
+    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | tail -n 1
+}
+
+# shellcheck disable=SC2016
 report_rates() {
     local results="$1" expected mode seconds bytes server
     shift
-    printf '%-8s %9s %9s %11s %11s\n' method seconds MB/s bytes server-CPU
+    printf '%-15s %9s %9s %9s %9s %11s %11s\n' method seconds fastest slowest MB/s bytes server-CPU
     for mode in "$@"; do
         expected="$(method_bytes "$mode")"
         seconds="$(median_of "$mode" '$2' "$results")"
@@ -248,8 +278,9 @@ report_rates() {
             echo "warning: $mode copied $bytes bytes, expected $expected" >&2
         fi
         rate[$mode]="$(awk -v b="$bytes" -v s="$seconds" 'BEGIN { printf "%.1f", b / s / 1e6 }')"
-        printf '%-8s %9.3f %9s %11s %11s\n' "$mode" "$seconds" "${rate[$mode]}" "$bytes" \
-            "${server:--}"
+        printf '%-15s %9.3f %9.3f %9.3f %9s %11s %11s\n' "$mode" "$seconds" \
+            "$(least_of "$mode" '$2' "$results")" "$(greatest_of "$mode" '$2' "$results")" \
+            "${rate[$mode]}" "$bytes" "${server:--}"
     done
 }
 
@@ -272,19 +303,42 @@ report_cpu() {
         "$(median_of "$mode" "($user + $kernel) / \$2 * 100" "$results")"
 }
 
-# update.exe as a user meets it, beside the distinct CopyFileA loop, and
-# its memory.
+# The ratio of two methods' median rates.
+ratio_of() {
+    awk -v a="${rate[$1]}" -v s="${rate[$2]}" 'BEGIN { printf "%.2f", a / s }'
+}
+
+# update.exe as a user meets it, beside the distinct CopyFileA loop, its
+# memory and its fixed cost.
 # shellcheck disable=SC2016
 report_program() {
     local results="$1" idle peak
-    echo "The update as a user meets it (each distinct file once, into a game folder of old files):"
-    report_rates "$results" program distinct
-    awk -v a="${rate[program]}" -v s="${rate[distinct]}" \
-        'BEGIN { printf "update.exe / distinct CopyFileA loop = %.2f   (aim: 0.95 or more)\n", a / s }'
-    idle="$(median_of program '$5' "$results")"
-    peak="$(median_of program '$6' "$results")"
+    echo "The update as a user meets it (update.exe from its button to its box; each distinct file once):"
+    report_rates "$results" program-empty distinct-empty program distinct single
+    echo "update.exe / distinct CopyFileA loop: into an empty folder $(ratio_of program-empty distinct-empty) (aim: 0.95 or more)," \
+        "into old files $(ratio_of program distinct)"
+    printf 'fixed cost: %.3f s from the button to the box for one %d KiB file\n' \
+        "$(median_of single '$2' "$results")" "${size_kib[$single_name]}"
+    idle="$(median_of program-empty '$5' "$results")"
+    peak="$(median_of program-empty '$6' "$results")"
     printf 'peak working set of update.exe: %s KiB idle at its question, %s KiB at its completion box (%+d KiB)\n' \
         "$idle" "$peak" "$((peak - idle))"
+}
+
+# Where the engine's update run spends its time, phase by phase (medians
+# of each phase on its own, so they need not add up to the median whole).
+# shellcheck disable=SC2016
+report_phases() {
+    local results="$1" column=5 phase total
+    echo "The update run's phases (in-process, into an empty folder; median seconds over the run):"
+    for phase in "source checks" opens "64 KiB loop" closes "size check" replace \
+        "attributes, times"; do
+        printf '  %-18s %7.3f\n' "$phase" "$(median_of update "\$$column" "$results")"
+        column=$((column + 1))
+    done
+    total="$(median_of update '$2' "$results")"
+    printf '  %-18s %7.3f   (the rest of %.3f s: the completion box and what runs before the first file)\n' \
+        "sum" "$(median_of update '$5+$6+$7+$8+$9+$10+$11' "$results")" "$total"
 }
 
 # shellcheck disable=SC2016
@@ -293,6 +347,8 @@ report() {
     declare -A rate
     echo
     report_program "$results"
+    echo
+    report_phases "$results"
     echo
     echo "The parts (into empty folders):"
     report_rates "$results" update copier system install cp

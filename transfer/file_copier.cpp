@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/setup_engine.h"
+#include "transfer/copy_phases.h"
 
 namespace {
 
@@ -74,14 +75,19 @@ bool SetupEngine::copyFile(const char* target, const char* source) {
         sourceStream = nullptr;
         return false;
     }
+    markCopyPhase(CopyPhase::Opens);
     const uint32_t startTotal = bytesCopied;
     bool written = seeCancelRequest(*this) || copyBlocks(*this);
+    markCopyPhase(CopyPhase::Blocks);
     written = closeStreams(*this) && written;
+    markCopyPhase(CopyPhase::Closes);
 
     // A cancelled copy is left as it is; the copy thread knows it cancelled.
     if (cancelState != kCancelNone) return true;
 
     uint32_t sourceSize = fileSize(source);
-    if (written && !sizesFarApart(sourceSize, fileSize(target))) return true;
-    return copyWithSystem(*this, target, source, startTotal, sourceSize);
+    bool whole = written && !sizesFarApart(sourceSize, fileSize(target));
+    whole = whole || copyWithSystem(*this, target, source, startTotal, sourceSize);
+    markCopyPhase(CopyPhase::SizeCheck);
+    return whole;
 }

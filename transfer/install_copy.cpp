@@ -106,8 +106,10 @@ bool copyEntry(SetupEngine& engine, const char* name) {
     // A read-only file left by an earlier install (a copy that carried the
     // disc's attributes) would refuse to be overwritten.
     platform::setAttributesNormal(target);
-    // A missing source is skipped, as on a medium without the optional part.
-    return engine.copyFile(target, source) || !platform::fileFound(source);
+    // A missing source is skipped, as on a medium without the optional part;
+    // one the system could not search for is no missing file.
+    return engine.copyFile(target, source) ||
+           platform::findPath(source) == platform::Presence::Missing;
 }
 
 void waitForCopy(SetupEngine& engine) {

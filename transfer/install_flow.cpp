@@ -8,6 +8,7 @@
 #include "transfer/install_flow.h"
 #include "transfer/same_file.h"
 #include "transfer/status_lines.h"
+#include "transfer/update_temporary.h"
 
 namespace {
 
@@ -103,17 +104,54 @@ bool isOwnSource(const char* sourceDir, const char* name, const char* path) {
            isSameFile(source, path);
 }
 
-void deleteListedFiles(FileList list, const char* folder, const char* sourceDir) {
+// Deletes one file of the folder; false when it is still there afterwards
+// (the running game holds it, say). A file that is its own source is kept
+// on purpose and does not count, nor does a name that is not plain.
+bool deleteListedFile(const char* folder, const char* name, const char* sourceDir) {
+    char path[kPathCapacity] = {};
+    if (!isPlainName(name) || !formatText(path, sizeof path, "%s\\%s", folder, name)) return true;
+    if (platform::findPath(path) == platform::Presence::Missing) return true;
+    if (isOwnSource(sourceDir, name, path)) return true;
+    platform::setAttributesNormal(path);
+    return platform::deleteFile(path) ||
+           platform::findPath(path) == platform::Presence::Missing;
+}
+
+// Deletes the list's files from the folder; the first name still there, or
+// left as it was when every file went.
+void deleteListedFiles(FileList list, const char* folder, const char* sourceDir,
+                       const char*& firstLeft) {
     if (list == nullptr) return;
     for (int index = 0; list[index][0] != '\0'; ++index) {
-        char path[kPathCapacity] = {};
-        if (!isPlainName(list[index])) continue;
-        if (!formatText(path, sizeof path, "%s\\%s", folder, list[index])) continue;
-        if (!platform::fileFound(path)) continue;
-        if (isOwnSource(sourceDir, list[index], path)) continue;
-        platform::setAttributesNormal(path);
-        platform::deleteFile(path);
+        if (!deleteListedFile(folder, list[index], sourceDir) && firstLeft == nullptr) {
+            firstLeft = list[index];
+        }
     }
+}
+
+// True when the folder's last component is exactly name.
+bool isNamed(const char* folder, const char* name) {
+    char parent[kPathCapacity];
+    if (!copyText(parent, sizeof parent, folder) || !cutAtLastBackslash(parent)) return false;
+    return std::strcmp(folder + std::strlen(parent) + 1, name) == 0;
+}
+
+// After an uninstall, removes the game folder and then the maker's folder
+// above it, each only when it is empty and carries the name the install gave
+// it: a folder that holds anything (the player's saves, another game of the
+// maker) stays, and so does a folder the record names otherwise.
+void removeEmptyGameFolders(const SetupEngine& engine) {
+    char folder[kPathCapacity];
+    if (!copyText(folder, sizeof folder, engine.installDir) ||
+        !isNamed(folder, engine.dataFolder)) {
+        return;
+    }
+    // The process's current directory (left in the folder by the install's
+    // folder walk) would keep it from being removed.
+    char root[] = {folder[0], ':', '\\', '\0'};
+    platform::changeDirectory(root);
+    if (!platform::removeDirectory(folder) || !cutAtLastBackslash(folder)) return;
+    if (isNamed(folder, engine.makerName)) platform::removeDirectory(folder);
 }
 
 // Joins installBase, the maker and the data folder into installDir; false,
@@ -159,10 +197,16 @@ bool SetupEngine::createFolderPath(const char* folder) {
     return ensureFolder(folder);
 }
 
-void SetupEngine::deleteInstalledFiles(const char* folder) {
-    if (!isDeletableFolder(folder)) return;
-    deleteListedFiles(installFiles, folder, sourceDir);
-    deleteListedFiles(updateFiles, folder, sourceDir);
+const char* SetupEngine::deleteInstalledFiles(const char* folder) {
+    if (!isDeletableFolder(folder)) return nullptr;
+    const char* firstLeft = nullptr;
+    deleteListedFiles(installFiles, folder, sourceDir, firstLeft);
+    deleteListedFiles(updateFiles, folder, sourceDir, firstLeft);
+    // An update that was ended may have left its temporary file.
+    if (!deleteListedFile(folder, kUpdateTemporaryName, sourceDir) && firstLeft == nullptr) {
+        firstLeft = kUpdateTemporaryName;
+    }
+    return firstLeft;
 }
 
 bool SetupEngine::runInstall() {
@@ -224,9 +268,20 @@ bool SetupEngine::runUninstall() {
                              platform::kQuestionFlags) == platform::kAnswerNo) {
         return false;
     }
-    deleteInstalledFiles(installDir);
+    // A file that could not be deleted (the game is running) leaves the
+    // record and the Start-menu group in place, so that the uninstall can
+    // be run again once the game has ended.
+    if (const char* left = deleteInstalledFiles(installDir)) {
+        char text[kMessageCapacity];
+        formatText(text, sizeof text,
+                   "%s\nを削除できませんでした。\nゲームを終了してから、もう一度アンインストールしてください。",
+                   left);
+        report(dialogWindow, text, kConfirmCaption);
+        return false;
+    }
     removeShortcutGroup();
     if (!deleteKey(ProductConfig::registryKeyPath)) return false;
+    removeEmptyGameFolders(*this);
     report(dialogWindow, "アンインストールが完了しました。", kFinishedCaption);
     installState = 0;
     return true;

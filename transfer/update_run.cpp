@@ -9,7 +9,9 @@
 
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
+#include "transfer/copy_phases.h"
 #include "transfer/same_file.h"
+#include "transfer/update_temporary.h"
 
 namespace {
 
@@ -19,12 +21,15 @@ const char kFolderInvalid[] =
     "インストール先のフォルダが正しくありません。\nアップデートは行われませんでした。";
 const char kFolderMissing[] =
     "インストール先のフォルダ\n%s\nが見つかりません。\nアップデートは行われませんでした。";
-const char kProgramFolderUnknown[] =
+const char kUpdateFilesUnknown[] =
     "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。";
 const char kReportCaption[] = "確認";
 const char kCompletedCaption[] = "終了";
 
-enum class FileOutcome { Updated, SourceMissing, Failed };
+// Stranded: the old file is gone and the new one could not take its place;
+// it stays as the temporary file, which the next name would overwrite, so
+// the run ends there.
+enum class FileOutcome { Updated, SourceMissing, Failed, Stranded };
 
 void report(SetupEngine& engine, const char* text, const char* caption) {
     platform::messageBox(engine.dialogWindow, text, caption, platform::kReportFlags);
@@ -75,17 +80,12 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
-// The file each new game file is copied into before it takes the old one's
-// place, in the target's own folder (so the replace is a rename there). A
-// name of the 8.3 form, so that it is no other file's short name either.
-const char kTemporaryName[] = "~UPDATE.TMP";
-
 // The temporary file beside target; false when target has no folder or the
 // path does not fit.
 bool composeTemporary(char* temporary, size_t capacity, const char* target) {
     char folder[kTextCapacity];
     return copyText(folder, sizeof folder, target) && cutAtLastBackslash(folder) &&
-           formatText(temporary, capacity, "%s\\%s", folder, kTemporaryName);
+           formatText(temporary, capacity, "%s\\%s", folder, kUpdateTemporaryName);
 }
 
 char asciiLower(char c) {
@@ -113,23 +113,50 @@ void removeTemporary(const char* temporary) {
     platform::deleteFile(temporary);
 }
 
+enum class Placement { Placed, Refused, Stranded };
+
 // Replaces target with the finished temporary file. A read-only target
-// refuses the replace; only then is its attribute cleared, so that a target
-// that is held open keeps its attributes as well as its contents.
+// refuses the replace; only then is its attribute cleared, and when the
+// replace still fails (the file is held open) it gets its attributes back,
+// so that it keeps them as well as its contents.
 bool replaceTarget(const char* temporary, const char* target) {
     if (platform::replaceFile(temporary, target)) return true;
-    return platform::setAttributesNormal(target) && platform::replaceFile(temporary, target);
+    uint32_t attributes = 0;
+    if (!platform::fileAttributes(target, attributes) ||
+        (attributes & platform::kAttributeReadOnly) == 0) {
+        return false;
+    }
+    if (platform::setAttributesNormal(target) && platform::replaceFile(temporary, target)) {
+        return true;
+    }
+    platform::setFileAttributes(target, attributes);
+    return false;
 }
 
-// Copies source into the temporary file and, when that copy is whole,
-// replaces target with it. On any failure target is as it was and no
-// temporary file is left.
-bool copyIntoPlace(SetupEngine& engine, const char* target, const char* temporary,
-                   const char* source) {
+// Puts the finished temporary file in target's place. Some file systems
+// do not replace in one step and may have removed the old file before
+// failing: the temporary file is then the only copy of the game file, so it
+// goes into the empty place, or stays where it is.
+Placement placeNewFile(const char* temporary, const char* target) {
+    if (replaceTarget(temporary, target)) return Placement::Placed;
+    if (platform::findPath(target) != platform::Presence::Missing) return Placement::Refused;
+    return platform::replaceFile(temporary, target) ? Placement::Placed : Placement::Stranded;
+}
+
+// Copies source into the temporary file and puts it in target's place when
+// that copy is whole. Unless the outcome is Stranded, target is either new
+// or as it was, and no temporary file is left.
+FileOutcome copyIntoPlace(SetupEngine& engine, const char* target, const char* temporary,
+                          const char* source) {
     removeTemporary(temporary);
-    if (engine.copyFile(temporary, source) && replaceTarget(temporary, target)) return true;
+    Placement placement = engine.copyFile(temporary, source)
+                              ? placeNewFile(temporary, target)
+                              : Placement::Refused;
+    markCopyPhase(CopyPhase::Replace);
+    if (placement == Placement::Placed) return FileOutcome::Updated;
+    if (placement == Placement::Stranded) return FileOutcome::Stranded;
     removeTemporary(temporary);
-    return false;
+    return FileOutcome::Failed;
 }
 
 // One name: replaced contents, normal attributes, the source's times. A
@@ -148,14 +175,21 @@ FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFol
         return FileOutcome::Failed;
     }
     // Only a source that is not there is skipped; one that is there but
-    // cannot be read fails in the copy.
-    if (!platform::fileFound(source)) return FileOutcome::SourceMissing;
+    // cannot be read, or that the system could not search for, fails in the
+    // copy.
+    if (platform::findPath(source) == platform::Presence::Missing) {
+        return FileOutcome::SourceMissing;
+    }
+    markCopyPhase(CopyPhase::SourceChecks);
     if (dataIsGameFolder) return FileOutcome::Updated;
 
-    if (!copyIntoPlace(engine, target, temporary, source)) return FileOutcome::Failed;
+    FileOutcome placed = copyIntoPlace(engine, target, temporary, source);
+    if (placed != FileOutcome::Updated) return placed;
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(target);
-    return copyTimes(target, source) ? FileOutcome::Updated : FileOutcome::Failed;
+    bool timed = copyTimes(target, source);
+    markCopyPhase(CopyPhase::AttributesAndTimes);
+    return timed ? FileOutcome::Updated : FileOutcome::Failed;
 }
 
 // True when name stands in list before the entry end (in the whole list when
@@ -174,31 +208,27 @@ struct RunState {
     const char* firstFailure;  // the first name that failed, if any
 };
 
-// True when the data folder beside the program is the game folder itself
-// (the update unpacked into the maker's folder), by the folders' identity:
-// another letter case or a short name still names the same folder. Files
-// that are their own targets are then already new. Elsewhere a file linked
-// into both folders is harmless: its copy replaces the target, never the
-// source.
-bool dataFolderIsGameFolder(const SetupEngine& engine) {
-    char dataFolder[kTextCapacity];
-    return formatText(dataFolder, sizeof dataFolder, "%s\\%s", engine.sourceDir,
-                      engine.dataFolder) &&
-           isSameFile(dataFolder, engine.installDir);
+// The data folder beside the program, which must be there: a program run
+// from inside a downloaded archive, or copied without its data, would
+// otherwise find every file missing and report an update of nothing.
+bool findDataFolder(const SetupEngine& engine, char* dataFolder, size_t capacity) {
+    return formatText(dataFolder, capacity, "%s\\%s", engine.sourceDir, engine.dataFolder) &&
+           platform::findPath(dataFolder) == platform::Presence::Folder;
 }
 
 // Walks a list up to its empty name; a name already met in this run (in an
 // earlier list or earlier in this one) is not copied again: its first
-// outcome stands.
-void updateList(SetupEngine& engine, FileList list, FileList earlier, RunState& run) {
-    if (list == nullptr) return;
+// outcome stands. False when the run must end at a stranded file.
+bool updateList(SetupEngine& engine, FileList list, FileList earlier, RunState& run) {
+    if (list == nullptr) return true;
     for (char** entry = list; (*entry)[0] != '\0'; ++entry) {
         if (listedBefore(earlier, nullptr, *entry) || listedBefore(list, entry, *entry)) continue;
-        if (updateFile(engine, *entry, run.dataIsGameFolder) == FileOutcome::Failed &&
-            run.firstFailure == nullptr) {
-            run.firstFailure = *entry;
-        }
+        FileOutcome outcome = updateFile(engine, *entry, run.dataIsGameFolder);
+        bool failed = outcome == FileOutcome::Failed || outcome == FileOutcome::Stranded;
+        if (failed && run.firstFailure == nullptr) run.firstFailure = *entry;
+        if (outcome == FileOutcome::Stranded) return false;
     }
+    return true;
 }
 
 // The install folder must be a complete path of a folder that exists; the
@@ -222,15 +252,22 @@ bool SetupEngine::runUpdate() {
     // A cancel left over from an install in the same window must not cut
     // the update's copies short.
     cancelState = kCancelNone;
-    if (!useProgramFolder(*this)) {
-        report(*this, kProgramFolderUnknown, kReportCaption);
+    char dataPath[kTextCapacity];
+    if (!useProgramFolder(*this) || !findDataFolder(*this, dataPath, sizeof dataPath)) {
+        report(*this, kUpdateFilesUnknown, kReportCaption);
         return false;
     }
     if (!checkInstallFolder(*this)) return false;
 
-    RunState run{dataFolderIsGameFolder(*this), nullptr};
-    updateList(*this, installFiles, nullptr, run);
-    updateList(*this, updateFiles, installFiles, run);
+    // When the data folder is the game folder itself (the update unpacked
+    // into the maker's folder; another letter case or a short name still
+    // names it), every file found is already its own new version. Elsewhere
+    // a file linked into both folders is harmless: its copy replaces the
+    // target, never the source.
+    RunState run{isSameFile(dataPath, installDir), nullptr};
+    if (updateList(*this, installFiles, nullptr, run)) {
+        updateList(*this, updateFiles, installFiles, run);
+    }
     if (run.firstFailure != nullptr) {
         reportNaming(*this, kFileFailed, run.firstFailure);
         return false;

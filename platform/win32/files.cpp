@@ -40,12 +40,28 @@ bool setAttributesNormal(const char* path) {
     return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
-bool fileFound(const char* path) {
+bool fileAttributes(const char* path, uint32_t& attributes) {
+    DWORD read = GetFileAttributesA(path);
+    if (read == INVALID_FILE_ATTRIBUTES) return false;
+    attributes = read;
+    return true;
+}
+
+bool setFileAttributes(const char* path, uint32_t attributes) {
+    return SetFileAttributesA(path, attributes) != 0;
+}
+
+Presence findPath(const char* path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    if (search == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                      error == ERROR_NO_MORE_FILES;
+        return absent ? Presence::Missing : Presence::Unknown;
+    }
     FindClose(search);
-    return true;
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Presence::Folder : Presence::File;
 }
 
 bool deleteFile(const char* path) { return DeleteFileA(path) != 0; }

@@ -8,6 +8,10 @@
 //                                its Update button to the moment its
 //                                completion box exists (looked for every
 //                                5 ms; the box shows within 50 ms of that)
+//   copy_bench single <folder>   the same with the update.exe of the folder
+//                                "single" beside this program, whose data
+//                                folder holds one small file: the update's
+//                                fixed cost, its completion box included
 //   copy_bench distinct <folder> a plain CopyFileA loop over each distinct
 //                                listed name once, as the update copies them
 //   copy_bench update <folder>   the engine's whole update run (runUpdate)
@@ -18,7 +22,9 @@
 //                                thread notes that moment and closes the
 //                                box (whose own display time, about 2 s
 //                                under a display with no window manager, is
-//                                not the copy's)
+//                                not the copy's); the engine is built with
+//                                its copy phases timed, and their seconds
+//                                follow
 //   copy_bench copier <folder>   the engine's copyFile alone over the lists
 //   copy_bench system <folder>   a plain CopyFileA loop over the lists
 //   copy_bench install <folder>  the engine's threaded install copy
@@ -32,11 +38,12 @@
 // copier, system and install walk the install list and then the update list
 // (names in both lists are copied twice); the install copy is given the two
 // lists as one install list so that it copies the same files in the same
-// order. program, distinct and update copy each distinct name once. Prints
-// "<seconds> <bytes>", where bytes is the sum of the sources' sizes over the
-// walk. program adds the peak working set of update.exe in KiB, first while
-// it idles at its question and then at its completion box, "<idle>
-// <update>"; every other mode but update adds the CPU seconds over the same
+// order. program, single, distinct and update copy each distinct name once.
+// Prints "<seconds> <bytes>", where bytes is the sum of the sources' sizes
+// over the walk. program and single add the peak working set of update.exe
+// in KiB, first while it idles at its question and then at its completion
+// box, "<idle> <update>"; update adds the seconds of each copy phase in the
+// order of CopyPhase; every other mode adds the CPU seconds over the same
 // span, "<user> <kernel>" of this thread and then of the process's other
 // threads (the process's times less this thread's). For the install copy
 // this thread is the waiting loop's and the other is the copy thread.
@@ -55,6 +62,7 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/e2e/program_driver.h"
+#include "transfer/copy_phases.h"
 
 namespace {
 
@@ -100,13 +108,15 @@ bool composePaths(const char* folder, const char* name, char* source, char* targ
            formatText(target, MAX_PATH, "%s\\%s", folder, name);
 }
 
-unsigned long long listedBytes(bool distinct) {
+// What the listed names in the data folder of programFolder hold.
+unsigned long long listedBytes(const char* programFolder, bool distinct) {
     unsigned long long total = 0;
     forEachListedName(
-        [&total](const char* name) {
+        [&total, programFolder](const char* name) {
             char source[MAX_PATH];
             WIN32_FILE_ATTRIBUTE_DATA data;
-            if (formatText(source, sizeof source, "%s\\%s", dataFolderPath, name) &&
+            if (formatText(source, sizeof source, "%s\\%s\\%s", programFolder,
+                           ProductConfig::dataFolderName, name) &&
                 GetFileAttributesExA(source, GetFileExInfoStandard, &data)) {
                 total += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
                          data.nFileSizeLow;
@@ -119,6 +129,26 @@ unsigned long long listedBytes(bool distinct) {
 
 // When the first box appeared (performance counter), 0 before.
 long long boxSeen = 0;
+
+// Performance-counter ticks spent in each copy phase, and the last mark.
+long long phaseTicks[static_cast<int>(CopyPhase::Count)] = {};
+long long lastPhaseMark = 0;
+
+long long counterNow() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+}  // namespace
+
+void markCopyPhase(CopyPhase ended) {
+    long long now = counterNow();
+    phaseTicks[static_cast<int>(ended)] += now - lastPhaseMark;
+    lastPhaseMark = now;
+}
+
+namespace {
 
 // Called on this thread as it creates a window: a box (the completion
 // message) is timed and told to close as soon as its own loop runs. A hook
@@ -149,6 +179,7 @@ bool runUpdateInto(const char* folder) {
     }
     HHOOK hook = SetWindowsHookExA(WH_CBT, closeBoxes, nullptr, GetCurrentThreadId());
     if (hook == nullptr) return false;
+    lastPhaseMark = counterNow();
     bool completed = setupEngine.runUpdate();
     UnhookWindowsHookEx(hook);
     return completed;
@@ -249,13 +280,14 @@ bool pressAndWaitForCompletion(const e2e::RunningProgram& program, HWND dialog,
     return false;
 }
 
-// Starts update.exe for a game registered in folder, lets it idle at its
-// question, presses Update; start and end take the moments of the press and
-// of the completion box.
-bool timeProgram(const char* folder, LARGE_INTEGER& start, LARGE_INTEGER& end) {
+// Starts the update.exe of programFolder for a game registered in folder,
+// lets it idle at its question, presses Update; start and end take the
+// moments of the press and of the completion box.
+bool timeProgram(const char* programFolder, const char* folder, LARGE_INTEGER& start,
+                 LARGE_INTEGER& end) {
     char exePath[MAX_PATH];
     if (!registerGame(folder) ||
-        !formatText(exePath, sizeof exePath, "%s\\update.exe", programFolderPath)) {
+        !formatText(exePath, sizeof exePath, "%s\\update.exe", programFolder)) {
         return false;
     }
     e2e::RunningProgram program;
@@ -346,27 +378,38 @@ void printCpuSpan(const CpuSample& start, const CpuSample& end) {
 }  // namespace
 
 bool copiesEachNameOnce(const char* mode) {
-    return std::strcmp(mode, "program") == 0 || std::strcmp(mode, "distinct") == 0 ||
-           std::strcmp(mode, "update") == 0;
+    return std::strcmp(mode, "copier") != 0 && std::strcmp(mode, "system") != 0 &&
+           std::strcmp(mode, "install") != 0;
+}
+
+void printPhaseSeconds(long long frequency) {
+    for (long long ticks : phaseTicks) {
+        std::printf(" %.6f", static_cast<double>(ticks) / static_cast<double>(frequency));
+    }
 }
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr,
-                     "usage: copy_bench program|distinct|update|copier|system|install <folder>\n");
+        std::fprintf(stderr, "usage: copy_bench "
+                             "program|single|distinct|update|copier|system|install <folder>\n");
         return 2;
     }
     ProductConfig::installList[ProductConfig::kGameExecutableIndex] = ProductConfig::gameExecutable;
-    if (!findDataFolder()) {
+    char singleFolderPath[MAX_PATH];
+    if (!findDataFolder() ||
+        !formatText(singleFolderPath, sizeof singleFolderPath, "%s\\single", programFolderPath)) {
         std::fprintf(stderr, "the program's folder is too long\n");
         return 1;
     }
-    const bool program = std::strcmp(argv[1], "program") == 0;
+    const bool single = std::strcmp(argv[1], "single") == 0;
+    const bool program = single || std::strcmp(argv[1], "program") == 0;
+    const char* timedFolder = single ? singleFolderPath : programFolderPath;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     CpuSample cpuStart;
     QueryPerformanceCounter(&start);
-    bool copied = program ? timeProgram(argv[2], start, end) : runMode(argv[1], argv[2]);
+    bool copied =
+        program ? timeProgram(timedFolder, argv[2], start, end) : runMode(argv[1], argv[2]);
     if (!program) QueryPerformanceCounter(&end);
     CpuSample cpuEnd;
     if (boxSeen != 0) end.QuadPart = boxSeen;
@@ -375,12 +418,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
-    std::printf("%.6f %llu", seconds, listedBytes(copiesEachNameOnce(argv[1])));
+    std::printf("%.6f %llu", seconds, listedBytes(timedFolder, copiesEachNameOnce(argv[1])));
     // The update's span ends when its box appears, before the box is gone,
     // so no CPU figures match it; update.exe's own CPU is not this process's.
     if (program) {
         std::printf(" %llu %llu", idlePeakKib, updatePeakKib);
-    } else if (std::strcmp(argv[1], "update") != 0) {
+    } else if (std::strcmp(argv[1], "update") == 0) {
+        printPhaseSeconds(frequency.QuadPart);
+    } else {
         printCpuSpan(cpuStart, cpuEnd);
     }
     std::printf("\n");

@@ -285,7 +285,8 @@ TEST_F(SetupProgram, InstallsFromTheDiscWithShortcutsAndUninstallsAgain) {
     ASSERT_NO_FATAL_FAILURE(answerBox(kFinishedCaption, kUninstalledText, IDOK));
     EXPECT_TRUE(waitForButtons(false)) << "the buttons do not show the not-installed state";
     expectNoListedFileInTheGameFolder();
-    EXPECT_TRUE(folderExists(kGameFolder)) << "the uninstall removed the game folder itself";
+    EXPECT_FALSE(folderExists(kGameFolder)) << "the uninstall left the emptied game folder";
+    EXPECT_FALSE(folderExists("c:\\Program Files\\Torvane")) << "and the maker's folder";
     EXPECT_FALSE(folderExists(groupFolder())) << "the Start-menu group is still there";
     EXPECT_FALSE(readRecord().present) << "the registration record is still there";
 
@@ -372,9 +373,16 @@ TEST_F(SetupProgram, CancellingTheFolderDialogKeepsTheInstallFolder) {
     HWND browser = nullptr, tree = nullptr;
     HTREEITEM programFiles = nullptr;
     ASSERT_NO_FATAL_FAILURE(openBrowser(browser, tree, programFiles));
+    // While the folder dialog is open, the window takes no install.
+    EXPECT_FALSE(IsWindowEnabled(dialog)) << "the setup window stays live under the folder dialog";
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kInstall, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, kInstall)));
+    EXPECT_EQ(waitForWindow(program.processId(), kDialogClass, kOptionsCaption, 1500), nullptr)
+        << "an install started while the folder was being chosen";
     // Another folder selected, then Cancel.
     ASSERT_NO_FATAL_FAILURE(chooseInBrowser(browser, tree, parentItem(tree, programFiles), IDCANCEL));
     EXPECT_EQ(controlText(dialog, kInstallPath), kGameFolder);
+    EXPECT_TRUE(IsWindowEnabled(dialog));
     closeAndExpectExitCodeZero();
 }
 

@@ -1,7 +1,8 @@
 // update.exe driven through its window, as a user would: the question, the
 // refusal without an installed game, the update of a registered game, a
 // game file held open by the running game, a data folder that is the game
-// folder, the single running copy and an install folder that has gone.
+// folder, a program without its data folder, the single running copy and an
+// install folder that has gone.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/game_files.h"
@@ -239,6 +240,26 @@ TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
     }
     EXPECT_EQ(fileIndex(joinPath(dataFolder, "Vellomira.exe")), gameProgram)
         << "the file was copied over itself instead of being left alone";
+}
+
+// The player ran update.exe from inside the downloaded archive, so it stands
+// alone in a temporary folder: nothing is updated, and it says so.
+TEST_F(UpdateProgram, WithoutItsDataFolderUpdatesNothingAndSaysSo) {
+    ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
+    ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, "grd.pac"), "old grd.pac"));
+    ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND warning = waitForBox(kConfirmCaption);
+    ASSERT_NE(warning, nullptr) << "the missing data folder was not reported";
+    const std::string text = messageBoxText(warning);
+    EXPECT_EQ(text, "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。")
+        << hexBytes(text);
+    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
+    ASSERT_TRUE(answerMessageBox(warning));
+    expectExitCodeZero();
+    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
 }
 
 TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {

@@ -78,6 +78,7 @@ struct World {
     std::map<char, Drive> drives;
     uint64_t freeBytes = 100ull << 30;
     std::string moduleFile = "c:\\Setup\\update.exe";
+    bool noFileIndex = false;
     int64_t diskSpace = -1;
     std::set<std::string> registryKeys;  // lower-case paths
     std::map<std::string, std::map<std::string, RegistryValue>> registryValues;
@@ -322,6 +323,11 @@ void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolu
 void setFreeBytes(uint64_t bytes) {
     Lock lock(worldMutex);
     world.freeBytes = bytes;
+}
+
+void reportNoFileIndex() {
+    Lock lock(worldMutex);
+    world.noFileIndex = true;
 }
 
 void setModuleFileName(const std::string& windowsPath) {
@@ -608,11 +614,35 @@ bool setAttributesNormal(const char* path) {
     return true;
 }
 
-bool fileFound(const char* path) {
+// Only the read-only attribute is kept; every other file reads as normal.
+bool fileAttributes(const char* path, uint32_t& attributes) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::FileFound, path)) return false;
+    if (fake::failsLocked(Call::FileAttributes, path)) return false;
     std::error_code error;
-    return fs::exists(fake::hostPathLocked(path), error);
+    std::string host = fake::hostPathLocked(path);
+    if (!fs::exists(host, error)) return false;
+    attributes = fake::readOnlyLocked(host) ? kAttributeReadOnly : 0x80;
+    return true;
+}
+
+bool setFileAttributes(const char* path, uint32_t attributes) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::SetFileAttributes, path)) return false;
+    std::error_code error;
+    std::string host = fake::hostPathLocked(path);
+    if (!fs::exists(host, error)) return false;
+    fake::stateLocked(host).readOnly = (attributes & kAttributeReadOnly) != 0;
+    return true;
+}
+
+// An injected failure is a search that failed, not a missing path.
+Presence findPath(const char* path) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::FindPath, path)) return Presence::Unknown;
+    std::error_code error;
+    fs::file_status status = fs::status(fake::hostPathLocked(path), error);
+    if (!fs::exists(status)) return Presence::Missing;
+    return fs::is_directory(status) ? Presence::Folder : Presence::File;
 }
 
 bool deleteFile(const char* path) {
@@ -706,7 +736,7 @@ bool fileIdentity(const char* path, FileIdentity& identity) {
     struct stat status;
     if (::stat(fake::hostPathLocked(path).c_str(), &status) != 0) return false;
     identity.volumeSerial = static_cast<uint32_t>(status.st_dev);
-    identity.fileIndex = static_cast<uint64_t>(status.st_ino);
+    identity.fileIndex = world.noFileIndex ? 0 : static_cast<uint64_t>(status.st_ino);
     identity.size = static_cast<uint64_t>(status.st_size);
     return true;
 }

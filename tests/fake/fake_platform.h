@@ -20,7 +20,8 @@ namespace fake {
 enum class Call {
     OpenStream, ReadStream, WriteStream, CloseStream,
     CanOpenForReading, ExclusiveFileSize, SystemCopyFile, SetAttributesNormal,
-    FileFound, DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory,
+    FileAttributes, SetFileAttributes,
+    FindPath, DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory,
     OpenTimeSource, OpenTimeTarget, ReadFileTimes, WriteFileTimes,
     ModuleFileName, DriveType, VolumeLabel, DiskFreeBytes,
     RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
@@ -75,6 +76,9 @@ void setDiskSpaceForWrites(int64_t bytes);
 void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume = true);
 void setFreeBytes(uint64_t bytes);
 void setModuleFileName(const std::string& windowsPath);
+// Makes fileIdentity report index 0 for every file, as a volume that keeps
+// no file index does.
+void reportNoFileIndex();
 
 // ---- Registry (HKEY_LOCAL_MACHINE; key paths compare without case) -------
 struct RegistryValue {

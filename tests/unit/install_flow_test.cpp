@@ -127,12 +127,14 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
     fake::makeFolder(kGame);
     fake::writeFile(kGame + "\\grd_2.pac", "old");
     fake::writeFile(kGame + "\\save.dat", "mine");
+    fake::writeFile(kGame + "\\~UPDATE.TMP", "left by an update that was ended");
     fake::writeFile("c:\\Setup\\Vellomira\\Vellomira.exe", std::string(200000, 'x'));
     fake::onWrite([this] { engine.cancelState = kCancelRequested; });
     EXPECT_FALSE(engine.runInstall());
     fake::onWrite(nullptr);
     EXPECT_FALSE(anyListedFile());
     EXPECT_FALSE(fake::exists(kGame + "\\grd_2.pac"));
+    EXPECT_FALSE(fake::exists(kGame + "\\~UPDATE.TMP"));
     EXPECT_EQ("mine", fake::readFile(kGame + "\\save.dat"));
     EXPECT_TRUE(fake::shownMessages().empty());
 
@@ -260,6 +262,45 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     engine.deleteInstalledFiles("C:\\Games\\Torvane\\..");
     EXPECT_TRUE(fake::exists("C:\\victim.txt"));
     EXPECT_TRUE(fake::exists("C:\\Games\\grd.pac"));
+}
+
+TEST_F(InstallFlowTest, UninstallEndsOnlyWhenTheGameIsGone) {
+    auto installed = [this](const std::string& game) {
+        prepare(engine);
+        copyText(engine.installDir, kPathCapacity, game.c_str());
+        engine.installState = 1;
+        fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", game);
+        fake::writeFile(game + "\\grd.pac", "x");
+        fake::writeFile(game + "\\~UPDATE.TMP", "left by an update that was ended");
+    };
+    // A file the running game holds is named, and the record stays so that
+    // the uninstall can be run again.
+    installed(kGame);
+    fake::holdOpen(kGame + "\\grd.pac");
+    EXPECT_FALSE(engine.runUninstall());
+    EXPECT_EQ("grd.pac\nを削除できませんでした。\nゲームを終了してから、もう一度アンインストールしてください。",
+              fake::shownMessages().back().text);
+    EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    EXPECT_EQ(1, engine.installState.load());
+    EXPECT_FALSE(fake::exists(kGame + "\\~UPDATE.TMP"));
+
+    // The emptied game folder goes, and the maker's folder unless it holds
+    // another game; a folder of another name stays.
+    for (const std::string other : {"", "C:\\Games\\Torvane\\Other\\game.exe",
+                                    "C:\\Games\\Torvane\\Vellomira\\save\\1.dat"}) {
+        installed(kGame);
+        if (!other.empty()) fake::writeFile(other, "x");
+        EXPECT_TRUE(engine.runUninstall()) << other;
+        EXPECT_EQ(other.find("save") != std::string::npos, fake::exists(kGame)) << other;
+        EXPECT_EQ(!other.empty(), fake::exists("C:\\Games\\Torvane")) << other;
+        EXPECT_TRUE(fake::exists("C:\\Games")) << other;
+    }
+    installed("C:\\Games\\Torvane\\Mine");
+    EXPECT_TRUE(engine.runUninstall());
+    EXPECT_TRUE(fake::exists("C:\\Games\\Torvane\\Mine"));
+    installed("C:\\Games\\Mine\\Vellomira");
+    EXPECT_TRUE(engine.runUninstall());
+    EXPECT_TRUE(fake::exists("C:\\Games\\Mine"));
 }
 
 TEST(InstallWorkerTest, ButtonsShowTheOutcome) {

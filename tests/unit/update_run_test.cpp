@@ -112,15 +112,30 @@ TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
     expectUpdated("vic.pac");
     expectCompleted();
 
-    // Nothing in the data folder at all, or nothing listed: only the
-    // completion message.
+    // No data folder beside the program (run from inside its archive, or
+    // copied alone), one the system cannot search, or a file in its place:
+    // nothing is updated or reported complete.
+    for (int way = 0; way < 3; ++way) {
+        fake::reset();
+        prepareGame();
+        std::filesystem::remove_all(fake::hostPath(kDataFolder));
+        if (way == 1) fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira");
+        if (way == 2) fake::writeFile("c:\\Setup\\Vellomira", "not a folder");
+        EXPECT_FALSE(engine.runUpdate()) << way;
+        expectWarning("アップデートするファイルの場所がわかりません。");
+        expectNotUpdated("grd.pac");
+    }
+
+    // An empty data folder, or nothing listed: only the completion message.
     fake::reset();
     fake::makeFolder(kInstallFolder);
+    fake::makeFolder(kDataFolder);
     EXPECT_TRUE(engine.runUpdate());
     expectCompleted();
 
     fake::reset();
     fake::makeFolder(kInstallFolder);
+    fake::makeFolder(kDataFolder);
     const char* const empty[] = {nullptr};
     engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, empty);
     engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, empty);
@@ -130,14 +145,16 @@ TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
 }
 
 TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
-    // A target held open (the game running) and one whose replace fails:
-    // the new copy is thrown away, the old file stays as it was.
+    // A read-only target held open (the game running) and one whose replace
+    // fails: the new copy is thrown away, the old file stays as it was.
     prepareGame();
     fake::holdOpen(targetOf("vic.pac"));
+    fake::setReadOnly(targetOf("vic.pac"), true);
     fake::failCallFor(fake::Call::ReplaceFile, targetOf("se.pac"));
 
     EXPECT_FALSE(engine.runUpdate());
     expectNotUpdated("vic.pac");
+    EXPECT_TRUE(fake::isReadOnly(targetOf("vic.pac")));
     expectNotUpdated("se.pac");
     expectUpdated("grd.pac");
     expectUpdated("srp_6.pac");  // the run goes on after a failure
@@ -172,6 +189,31 @@ TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
     EXPECT_FALSE(engine.runUpdate());
     expectNotUpdated("mus.pac");
     expectWarning("mus.pac");
+
+    // A replace that failed after the old file had gone: the new file takes
+    // the empty place, or stays as the temporary file, ending the run.
+    fake::reset();
+    prepareGame();
+    std::remove(fake::hostPath(targetOf("ExecuteProgram")).c_str());
+    fake::failCall(fake::Call::ReplaceFile, 1);
+    EXPECT_TRUE(engine.runUpdate());
+    expectUpdated("ExecuteProgram");
+    fake::reset();
+    prepareGame();
+    std::remove(fake::hostPath(targetOf("se.pac")).c_str());
+    fake::failCallFor(fake::Call::ReplaceFile, targetOf("se.pac"));
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning("se.pac");
+    EXPECT_EQ("new se.pac", fake::readFile(kTemporaryFile));
+    expectNotUpdated("srp_6.pac");
+
+    // A listed file the system could not search for is no missing file.
+    fake::reset();
+    prepareGame();
+    std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
+    fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac"));
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning("srp_6.pac");
 
     // The times could not be carried over.
     fake::reset();
@@ -219,6 +261,15 @@ TEST_F(UpdateRunTest, ADataFolderThatIsTheGameFolderLeavesEveryFileAsItIs) {
     EXPECT_EQ("game data", fake::readFile(targetOf("grd.pac")));
     EXPECT_EQ("more game data", fake::readFile(targetOf("srp_6.pac")));
     EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+
+    // A volume that keeps no file index cannot tell two folders apart.
+    fake::reset();
+    fake::setModuleFileName("c:\\Setup\\update.exe");
+    copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
+    prepareGame();
+    fake::reportNoFileIndex();
+    EXPECT_TRUE(engine.runUpdate());
+    expectUpdated("grd.pac");
 }
 
 TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
@@ -235,10 +286,12 @@ TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
 
     // A share and a drive root are full paths (the fake has no shares).
     fake::reset();
+    fake::makeFolder(kDataFolder);
     copyText(engine.installDir, sizeof engine.installDir, "\\\\server\\share\\Vellomira");
     EXPECT_FALSE(engine.runUpdate());
     expectWarning("\\\\server\\share\\Vellomira\nが見つかりません。");
     fake::reset();
+    fake::makeFolder(kDataFolder);
     copyText(engine.installDir, sizeof engine.installDir, "c:");
     EXPECT_TRUE(engine.runUpdate());
 

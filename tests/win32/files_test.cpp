@@ -103,15 +103,24 @@ TEST(FileOperations, CopyAttributesSearchAndDelete) {
     EXPECT_EQ("new contents", readWholeFile(target));
     EXPECT_FALSE(platform::systemCopyFile(folder.pathOf("missing").c_str(), target.c_str()));
 
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(platform::setFileAttributes(target.c_str(),
+                                            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
+    uint32_t attributes = 0;
+    EXPECT_TRUE(platform::fileAttributes(target.c_str(), attributes));
+    // Wine adds the archive bit to every file.
+    EXPECT_EQ(static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              attributes & ~static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_TRUE(platform::setAttributesNormal(target.c_str()));
     EXPECT_EQ(0u, GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
 
     EXPECT_TRUE(platform::canOpenForReading(target.c_str()));
-    EXPECT_TRUE(platform::fileFound(target.c_str()));
+    EXPECT_EQ(platform::Presence::File, platform::findPath(target.c_str()));
+    EXPECT_EQ(platform::Presence::Folder, platform::findPath(folder.path().c_str()));
     EXPECT_TRUE(platform::deleteFile(target.c_str()));
-    EXPECT_FALSE(platform::fileFound(target.c_str()));
+    EXPECT_EQ(platform::Presence::Missing, platform::findPath(target.c_str()));
+    EXPECT_EQ(platform::Presence::Missing,
+              platform::findPath(folder.pathOf("missing\\old.txt").c_str()));
     EXPECT_FALSE(platform::canOpenForReading(target.c_str()));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
     EXPECT_FALSE(platform::setAttributesNormal(target.c_str()));
@@ -127,14 +136,14 @@ TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
     EXPECT_FALSE(platform::makeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::changeDirectory(sub.c_str()));
     EXPECT_TRUE(writeWholeFile("inside.txt", "x"));
-    EXPECT_TRUE(platform::fileFound((sub + "\\inside.txt").c_str()));
+    EXPECT_EQ(platform::Presence::File, platform::findPath((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::changeDirectory(previous));
     EXPECT_FALSE(platform::changeDirectory(folder.pathOf("missing").c_str()));
 
     EXPECT_FALSE(platform::removeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::deleteFile((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::removeDirectory(sub.c_str()));
-    EXPECT_FALSE(platform::fileFound(sub.c_str()));
+    EXPECT_EQ(platform::Presence::Missing, platform::findPath(sub.c_str()));
 }
 
 TEST(FileTimes, AccessAndWriteTimesCarryOverAndOpensRespectSharing) {

@@ -97,7 +97,7 @@ TEST(ShellLinks, JapaneseLinkNameSaves) {
     std::string link = folder.pathOf("アンインストール.lnk");
 
     ASSERT_TRUE(platform::saveShellLink(link.c_str(), target.c_str(), folder.path().c_str()));
-    EXPECT_TRUE(platform::fileFound(link.c_str()));
+    EXPECT_EQ(platform::Presence::File, platform::findPath(link.c_str()));
     char directory[260] = {};
     EXPECT_TRUE(platform::loadShellLinkWorkingDirectory(link.c_str(), directory,
                                                         sizeof directory));
