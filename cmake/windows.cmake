@@ -50,7 +50,7 @@ add_test(NAME win32_tests COMMAND win32_tests)
 file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
 add_executable(e2e_tests ${e2e_sources} ${test_support_sources})
 target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(e2e_tests PRIVATE gtest_main user32 advapi32 shell32 ole32 uuid)
+target_link_libraries(e2e_tests PRIVATE product gtest_main user32 advapi32 shell32 ole32 uuid)
 add_dependencies(e2e_tests update setup shell_recorder)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT
