@@ -98,9 +98,12 @@ check_shipped_programs() {
 }
 
 # A fresh prefix with the drives the Windows tests use: d: a CD-ROM labelled
-# as the game's disc (with its manual), e: a fixed disk.
+# as the game's disc (with its manual), e: a fixed disk. The game is the
+# product the build read.
 prepare_wine() {
     local build="$1" media="$1/media"
+    # shellcheck source=/dev/null
+    source "$build/product/product.env"
     wine_env "$build/wineprefix" || return 1
     # No desktop entries for the shortcuts the tests make: the helper that
     # writes them outlives the test and holds ctest's output open.
@@ -108,14 +111,14 @@ prepare_wine() {
     wine_server_stop
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
-    make_disc_files "$media/disc/Vellomira" 768M
+    make_disc_files "$media/disc/$PRODUCT_DATA_FOLDER" 768M "$build/product/install-list.txt"
     # The manual sits at the disc's root, beside the data folder.
     mkdir -p "$media/disc/manual"
     printf '<html></html>\n' >"$media/disc/manual/manual.html"
     wine_prefix_init || return 1
-    wine_add_drive d "$media/disc" cdrom Vellomira || return 1
+    wine_add_drive d "$media/disc" cdrom "$PRODUCT_DISC_LABEL" || return 1
     wine_add_drive e "$media/fixed" hd FIXED || return 1
-    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL=Vellomira TEST_FIXED_DRIVE=e:
+    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL="$PRODUCT_DISC_LABEL" TEST_FIXED_DRIVE=e:
     wine_server_stop
 }
 
