@@ -18,8 +18,11 @@ source "$root/scripts/wine_env.sh"
 source "$root/scripts/disc_files.sh"
 # shellcheck source=scripts/pe_check.sh
 source "$root/scripts/pe_check.sh"
+# shellcheck source=tests/e2e/release_stories.sh
+source "$root/tests/e2e/release_stories.sh"
 
 jobs=2
+wine_ready=0  # whether the Windows tests' tree is built and its prefix prepared
 summary=()
 total_passed=0
 total_failed=0
@@ -109,6 +112,8 @@ prepare_wine() {
     # writes them outlives the test and holds ctest's output open.
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     wine_server_stop
+    # A disc image that an earlier run left in d: (its mounts are outside).
+    wine_remove_disc_image d
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
     make_disc_files "$media/disc/$PRODUCT_DATA_FOLDER" 768M "$build/product/install-list.txt"
@@ -144,6 +149,7 @@ run_wine_suite() {
         record_check "$name" 0
         return
     fi
+    wine_ready=1
     echo "== $name: running"
     xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
         wineserver -p
@@ -156,6 +162,26 @@ run_wine_suite() {
     record_suite "$name" "$log"
 }
 
+# What package.sh makes, used as a player uses it, in the Windows tests'
+# prefix after their tests (tests/e2e/release_stories.sh).
+run_release_stories() {
+    local tree="$root/build/$WINE_BUILD_NAME" story name log passed
+    for story in disc update; do
+        case "$story" in
+            disc) name="release: install from the disc image" ;;
+            update) name="release: a second product's update" ;;
+        esac
+        log="$tree/stories-$story.log"
+        echo "== $name"
+        passed=0
+        if [ "$wine_ready" -eq 1 ] &&
+            "release_story_$story" "$tree" "$tree/stories" 2>&1 | tee "$log"; then
+            passed=1
+        fi
+        record_check "$name" "$passed"
+    done
+}
+
 main() {
     local started=$SECONDS
     ensure_prerequisites
@@ -166,6 +192,7 @@ main() {
     run_native_suite "native, ThreadSanitizer" thread tsan
     check_shipped_programs
     run_wine_suite
+    run_release_stories
     echo
     printf '%s\n' "${summary[@]}"
     echo "(took $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s)"
