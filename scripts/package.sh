@@ -99,8 +99,7 @@ characters() {
 check_disc_limits() {
     local name
     if [ "$(characters "$PRODUCT_DISC_LABEL")" -gt "$joliet_label_limit" ]; then
-        errors+=("the first volume label \"$PRODUCT_DISC_LABEL\" is longer than a disc's" \
-                 "label ($joliet_label_limit characters)")
+        errors+=("the first volume label \"$PRODUCT_DISC_LABEL\" is longer than a disc's label ($joliet_label_limit characters)")
     fi
     for name in "$PRODUCT_DATA_FOLDER" "${install_names[@]}" "${update_names[@]}"; do
         if [ "$(characters "$name")" -gt "$joliet_name_limit" ]; then

@@ -168,8 +168,8 @@ run_release_stories() {
     local tree="$root/build/$WINE_BUILD_NAME" story name log passed
     for story in disc update; do
         case "$story" in
-            disc) name="release: install from the disc image" ;;
-            update) name="release: a second product's update" ;;
+            disc) name="release story: disc install" ;;
+            update) name="release story: second product" ;;
         esac
         log="$tree/stories-$story.log"
         echo "== $name"
