@@ -37,11 +37,13 @@ story_in_display() {
 # of the same name in the files folder: the game folder, the files folder,
 # the names.
 story_same_files() {
-    local game="$1" files="$2" name
+    local game="$1" files="$2" name same=0
     shift 2
     for name in "$@"; do
-        cmp -s "$game/$name" "$files/$name" || story_fail "$name was not installed from $files"
+        cmp -s "$game/$name" "$files/$name" || story_fail "$name is not the one in $files" ||
+            same=1
     done
+    return $same
 }
 
 # The install disc of the tree's product, made by package.sh, in the CD-ROM
