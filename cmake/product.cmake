@@ -226,7 +226,10 @@ function(product_check_roles)
   endif()
   list(LENGTH PRODUCT_VOLUME_LABELS labels)
   if(labels EQUAL 0)
-    product_problem("PRODUCT_VOLUME_LABELS is empty; the install disc is found by its labels")
+    product_problem("PRODUCT_VOLUME_LABELS is empty; the install disc is found by its label")
+  elseif(labels GREATER 1)
+    product_problem("PRODUCT_VOLUME_LABELS has ${labels} labels; the disc scan compares only \
+      the first")
   endif()
 endfunction()
 

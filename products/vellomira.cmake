@@ -77,8 +77,9 @@ set(PRODUCT_UPDATE_LIST
   "srp_6.pac"
 )
 
-# The volume labels of the install disc; the first also labels the disc
-# image that scripts/package.sh makes.
+# The volume label of the install disc, by which setup.exe finds it, and
+# of the disc image that scripts/package.sh makes. The programs compare one
+# label.
 set(PRODUCT_VOLUME_LABELS "Vellomira")
 
 # Sizes in megabytes (2^20 bytes): the size required at start, install

@@ -25,7 +25,7 @@
 #   <product>-update.zip   that folder, for download
 #   <product>-disc.iso     the install disc: ISO 9660 with Joliet names,
 #                          setup.exe at its root beside the data folder,
-#                          labelled with the product's first volume label
+#                          labelled with the product's volume label
 #
 # It ends with a table of the files, their sizes and their lists, and the
 # totals of the two install types beside the size table's figures.
@@ -99,7 +99,7 @@ characters() {
 check_disc_limits() {
     local name
     if [ "$(characters "$PRODUCT_DISC_LABEL")" -gt "$joliet_label_limit" ]; then
-        errors+=("the first volume label \"$PRODUCT_DISC_LABEL\" is longer than a disc's label ($joliet_label_limit characters)")
+        errors+=("the volume label \"$PRODUCT_DISC_LABEL\" is longer than a disc's label ($joliet_label_limit characters)")
     fi
     for name in "$PRODUCT_DATA_FOLDER" "${install_names[@]}" "${update_names[@]}"; do
         if [ "$(characters "$name")" -gt "$joliet_name_limit" ]; then

@@ -58,6 +58,8 @@ product_row([[list(REMOVE_AT PRODUCT_INSTALL_LIST 11)]]
   [[PRODUCT_INSTALL_LIST entry 11 "Agrd.pac" is the uninstaller]])
 product_row([[set(PRODUCT_GAME_EXECUTABLE "Vellomira.bat")]] "is the game's program")
 product_row([[set(PRODUCT_VOLUME_LABELS "")]] "PRODUCT_VOLUME_LABELS is empty")
+product_row([[list(APPEND PRODUCT_VOLUME_LABELS "VELLOMIRA2")]]
+  "the disc scan compares only the first")
 product_row([[set(PRODUCT_MAKER "Kirishio")]]
   [[is not SOFTWARE\<maker>\<title> ("SOFTWARE\Kirishio\Vellomira")]])
 product_row([[set(PRODUCT_REGISTRY_KEY "SOFTWARE\\Torvane\\Vellomira2")

@@ -29,5 +29,5 @@ set(PRODUCT_UPDATE_LIST
   "patch1.pac"
   "お知らせ.txt"
 )
-set(PRODUCT_VOLUME_LABELS "星見の灯台" "HOSHIMI")
+set(PRODUCT_VOLUME_LABELS "星見の灯台")
 set(PRODUCT_SIZES 24 24 16 24)
