@@ -159,6 +159,15 @@ FileOutcome copyIntoPlace(SetupEngine& engine, const char* target, const char* t
     return FileOutcome::Failed;
 }
 
+// Only a source that is not there is skipped: one that is there but cannot
+// be read, or that the system could not search for, fails. The search is
+// made only once the copy has failed, so that a file that is there costs no
+// call of its own.
+FileOutcome unlessMissing(const char* source, FileOutcome outcome) {
+    bool missing = platform::findPath(source) == platform::Presence::Missing;
+    return missing ? FileOutcome::SourceMissing : outcome;
+}
+
 // One name: replaced contents, normal attributes, the source's times. A
 // target whose contents were not replaced keeps its own contents and times.
 // When the data folder is the game folder, each file found is its own new
@@ -174,16 +183,11 @@ FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFol
         isTemporaryFile(target, temporary)) {
         return FileOutcome::Failed;
     }
-    // Only a source that is not there is skipped; one that is there but
-    // cannot be read, or that the system could not search for, fails in the
-    // copy.
-    if (platform::findPath(source) == platform::Presence::Missing) {
-        return FileOutcome::SourceMissing;
-    }
     markCopyPhase(CopyPhase::SourceChecks);
-    if (dataIsGameFolder) return FileOutcome::Updated;
+    if (dataIsGameFolder) return unlessMissing(source, FileOutcome::Updated);
 
     FileOutcome placed = copyIntoPlace(engine, target, temporary, source);
+    if (placed == FileOutcome::Failed) return unlessMissing(source, FileOutcome::Failed);
     if (placed != FileOutcome::Updated) return placed;
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(target);

@@ -1,6 +1,12 @@
 // Generic Windows code only: the platform layer's buffered file streams,
 // realised with the C runtime's stdio. Nothing here knows about the game.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -10,11 +16,37 @@ namespace {
 // A Stream is the runtime's FILE itself; the type stays opaque to callers.
 FILE* fileOf(Stream* stream) { return reinterpret_cast<FILE*>(stream); }
 
+// "wb" as the runtime opens it (write access, others may read and write,
+// created or emptied), but a file that did not exist is only created, not
+// also truncated: on Linux file systems under Wine a truncation marks the
+// file to have its data pushed to the disk as it is closed.
+FILE* createForWriting(const char* path) {
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (GetLastError() == ERROR_ALREADY_EXISTS && !SetEndOfFile(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) _close(descriptor);
+    return file;
+}
+
 }  // namespace
 
 Stream* openStream(const char* path, const char* mode) {
     FILE* file = nullptr;
-    if (fopen_s(&file, path, mode) != 0) return nullptr;
+    if (std::strcmp(mode, "wb") == 0) {
+        file = createForWriting(path);
+    } else if (fopen_s(&file, path, mode) != 0) {
+        file = nullptr;
+    }
     return reinterpret_cast<Stream*>(file);
 }
 

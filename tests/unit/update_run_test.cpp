@@ -194,10 +194,10 @@ TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
     // the empty place, or stays as the temporary file, ending the run.
     fake::reset();
     prepareGame();
-    std::remove(fake::hostPath(targetOf("ExecuteProgram")).c_str());
+    std::remove(fake::hostPath(targetOf(ProductConfig::installList[0])).c_str());
     fake::failCall(fake::Call::ReplaceFile, 1);
     EXPECT_TRUE(engine.runUpdate());
-    expectUpdated("ExecuteProgram");
+    expectUpdated(ProductConfig::installList[0]);
     fake::reset();
     prepareGame();
     std::remove(fake::hostPath(targetOf("se.pac")).c_str());

@@ -90,6 +90,13 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
 
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("missing").c_str(), "rb"));
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("no\\such\\x").c_str(), "wb"));
+
+    // Writing over an existing file empties it first.
+    out = platform::openStream(path.c_str(), "wb");
+    ASSERT_NE(nullptr, out);
+    EXPECT_EQ(3u, platform::writeStream(out, "new", 3));
+    EXPECT_TRUE(platform::closeStream(out));
+    EXPECT_EQ("new", readWholeFile(path));
 }
 
 TEST(FileOperations, CopyAttributesSearchAndDelete) {
