@@ -38,7 +38,7 @@ set(product_placeholder "ExecuteProgram")
 set(product_name_limit 127)       # a file list's slot holds 128 bytes
 set(product_key_limit 255)        # the registry's limit for a key's name
 set(product_size_limit 2147483647) # the dialogs show sizes as signed numbers
-# Indexes of the install list that the programs give roles.
+# The uninstaller's entry of the install list.
 set(product_uninstaller_index 11)
 
 find_program(product_iconv iconv)
@@ -153,7 +153,7 @@ function(product_check_text entry text limit)
     product_problem("${entry} holds a control character")
     return()
   endif()
-  if(NOT product_iconv)
+  if(NOT product_iconv AND text MATCHES "[^ -~]")
     return()
   endif()
   product_cp932_length(length "${text}")
