@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests under AddressSanitizer and under
-# ThreadSanitizer, the build and header check of the shipped 32-bit
-# programs, then the Windows tests (the platform layer and the real programs
-# driven through their windows) under Wine in one Xvfb session: with the
-# shipped 32-bit build where this machine runs 32-bit code, else with the
-# same sources built for x86_64 (scripts/wine_env.sh). Prints one summary
-# line per suite and ends with "N passed, N failed", counting suites; exits
-# non-zero when anything failed.
+# Runs every test: the native unit tests and the product file's checks under
+# AddressSanitizer and under ThreadSanitizer, the build and header check of
+# the shipped 32-bit programs, then the Windows tests (the platform layer and
+# the real programs driven through their windows) under Wine in one Xvfb
+# session: with the shipped 32-bit build where this machine runs 32-bit
+# code, else with the same sources built for x86_64 (scripts/wine_env.sh);
+# last, in their prefix, the release stories (what scripts/package.sh makes,
+# used as a player uses it). Prints one summary line per suite and ends with
+# "N passed, N failed", counting suites; exits non-zero when anything
+# failed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
