@@ -8,7 +8,7 @@ endif()
 
 set(sanitizer_flags -fsanitize=address,undefined -fno-sanitize-recover=all)
 set(common_flags ${sanitizer_flags} -fno-omit-frame-pointer -g -O1)
-foreach(library base core)
+foreach(library base product core)
   target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link ${common_flags})
 endforeach()
 

@@ -9,9 +9,9 @@ else()
 endif()
 add_compile_options(${sanitizer_flags} -fno-omit-frame-pointer -g)
 add_link_options(${sanitizer_flags})
-# The flags above apply to targets made after this point; the base and core
-# libraries were made before, so give them the same.
-foreach(library base core)
+# The flags above apply to targets made after this point; the base, product
+# and core libraries were made before, so give them the same.
+foreach(library base product core)
   target_compile_options(${library} PRIVATE ${sanitizer_flags} -fno-omit-frame-pointer -g)
 endforeach()
 
@@ -27,3 +27,8 @@ add_executable(unit_tests ${unit_sources})
 target_link_libraries(unit_tests PRIVATE core fake_platform GTest::gtest_main Threads::Threads)
 target_link_libraries(core PUBLIC fake_platform)
 add_test(NAME unit_tests COMMAND unit_tests)
+
+# The checks of the product file, against a table of bad product files.
+add_test(NAME product_file_checks COMMAND ${CMAKE_COMMAND}
+  -DSCRATCH=${CMAKE_CURRENT_BINARY_DIR}/product-checks
+  -P ${CMAKE_CURRENT_SOURCE_DIR}/tests/products/bad_products.cmake)

@@ -5,10 +5,11 @@
 #
 # Builds copy_bench.exe and update.exe (cross build in build/bench-win32, or
 # build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
-# the report names the build it timed), generates a demo game of the 38
-# listed names (32 distinct files, about 1 GiB, large archives and small
-# files; kept between runs) in the data folder beside them in a private Wine
-# prefix, then times, in rounds whose order rotates, under Wine:
+# the report names the build it timed), generates a demo game of the names
+# the product's lists hold (for Vellomira 38 names, 32 distinct files, about
+# 1 GiB, large archives and small files; kept between runs) in the data
+# folder beside them in a private Wine prefix, then times, in rounds whose
+# order rotates, under Wine:
 #   program-empty  the real update.exe: the game registered in an empty
 #             folder, the program idling at its question, timed from the
 #             press of its Update button to its completion box (see
@@ -20,7 +21,7 @@
 #   program, distinct  the same two into a folder of old files, as a player
 #             meets the update; these swing with the kernel's write-back of
 #             the round before
-#   single    update.exe whose data folder holds one small file (readme.txt),
+#   single    update.exe whose data folder holds one small file (the readme),
 #             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
 #             (runUpdate: 64 KiB buffer, size check, replace, attributes,
@@ -61,32 +62,24 @@ wine_pick_build
 build="$root/build/bench-$WINE_BUILD_NAME"
 bench_c=""  # the prefix's drive C: folder, set once the prefix exists
 
-# The install list (the game executable first) and the update list, in the
-# order of the product configuration, with the size of each file in KiB.
-install_names=(Vellomira.exe grd.pac vic.pac se.pac sse.pac mus.pac srp.pac ogg.dll
-    vorbis.dll vorbisfile.dll readme.txt uninst.exe Agrd.pac Bgrd.pac Cgrd.pac Dgrd.pac
-    Egrd.pac Fgrd.pac Ggrd.pac Hgrd.pac Setting.exe grd_2.pac vic_2.pac se_2.pac sse_2.pac
-    mus_2.pac srp_2.pac debuglog.txt)
-update_names=(grd_2.pac vic_2.pac se_2.pac sse_2.pac mus_2.pac srp_2.pac srp_3.pac
-    srp_4.pac srp_5.pac srp_6.pac)
-declare -A size_kib=(
-    [Vellomira.exe]=3072 [grd.pac]=184320 [vic.pac]=122880 [se.pac]=40960
-    [sse.pac]=12288 [mus.pac]=153600 [srp.pac]=8192 [ogg.dll]=160 [vorbis.dll]=1024
-    [vorbisfile.dll]=40 [readme.txt]=12 [uninst.exe]=200 [Agrd.pac]=30720
-    [Bgrd.pac]=30720 [Cgrd.pac]=30720 [Dgrd.pac]=30720 [Egrd.pac]=30720 [Fgrd.pac]=30720
-    [Ggrd.pac]=30720 [Hgrd.pac]=30720 [Setting.exe]=600 [grd_2.pac]=92160
-    [vic_2.pac]=61440 [se_2.pac]=15360 [sse_2.pac]=5120 [mus_2.pac]=51200
-    [srp_2.pac]=4096 [debuglog.txt]=2 [srp_3.pac]=2048 [srp_4.pac]=3072 [srp_5.pac]=1024
-    [srp_6.pac]=512
-)
-
-# Each name once, where it first stands: what the update copies.
-distinct_names=("${install_names[@]}" srp_3.pac srp_4.pac srp_5.pac srp_6.pac)
+# Sizes in KiB of the distinct files, in the order the update first copies
+# them: Vellomira's mix of large archives and small files, about 1 GiB. A
+# product with more files takes them again from the start.
+game_sizes_kib=(3072 184320 122880 40960 12288 153600 8192 160 1024 40 12 200 30720 30720
+    30720 30720 30720 30720 30720 30720 600 92160 61440 15360 5120 51200 4096 2 2048 3072
+    1024 512)
+# Filled from the product by read_product: the install list (the game
+# executable first) and the update list as the build wrote them, each name
+# once where it first stands (what the update copies), and each name's size.
+install_names=()
+update_names=()
+distinct_names=()
+declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
 wine_methods=(program-empty distinct-empty program distinct single update copier system install)
-# The one small file of the single method's data folder.
-single_name=readme.txt
+# The one small file of the single method's data folder: the readme.
+single_name=""
 
 build_bench() {
     wine_describe_build "== Benchmark"
@@ -100,10 +93,25 @@ build_bench() {
     }
 }
 
+# The names and the data folder of the product the build read.
+read_product() {
+    local name
+    # shellcheck source=/dev/null
+    source "$build/product/product.env"
+    mapfile -t install_names <"$build/product/install-list.txt"
+    mapfile -t update_names <"$build/product/update-list.txt"
+    for name in "${install_names[@]}" "${update_names[@]}"; do
+        [ -n "${size_kib[$name]:-}" ] && continue
+        size_kib[$name]="${game_sizes_kib[$((${#distinct_names[@]} % ${#game_sizes_kib[@]}))]}"
+        distinct_names+=("$name")
+    done
+    single_name="${install_names[10]}"
+}
+
 # Random contents, so that nothing on the way can compress or skip them; a
 # file of the right size from an earlier run is kept.
 generate_game() {
-    local data="$bench_c/program/Vellomira" name bytes
+    local data="$bench_c/program/$PRODUCT_DATA_FOLDER" name bytes
     mkdir -p "$data"
     echo "== generating the demo game in $data"
     for name in "${!size_kib[@]}"; do
@@ -113,8 +121,8 @@ generate_game() {
         fi
     done
     cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
-    mkdir -p "$bench_c/program/single/Vellomira"
-    cp "$data/$single_name" "$bench_c/program/single/Vellomira/"
+    mkdir -p "$bench_c/program/single/$PRODUCT_DATA_FOLDER"
+    cp "$data/$single_name" "$bench_c/program/single/$PRODUCT_DATA_FOLDER/"
     cp "$build/update.exe" "$bench_c/program/single/"
 }
 
@@ -202,7 +210,7 @@ time_wine() {
 }
 
 time_cp() {
-    local data="$bench_c/program/Vellomira" target="$build/bench-cp" name start end
+    local data="$bench_c/program/$PRODUCT_DATA_FOLDER" target="$build/bench-cp" name start end
     fresh_folder "$target"
     start=$(date +%s%N)
     for name in "${install_names[@]}" "${update_names[@]}"; do
@@ -369,6 +377,7 @@ report() {
 main() {
     mkdir -p "$build"
     build_bench
+    read_product
     wine_env "$build/wineprefix"
     # These helpers check their own steps; errexit must not cut them short.
     wine_server_stop

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Shows the update on a small demo game in a private Wine prefix: the game is
-# registered with old files in C:\Program Files\Torvane\Vellomira, and a copy
-# of update.exe sits in build/demo/program with the new files in its data
-# folder "Vellomira". On a desktop the window opens for you to click; without
-# a display (or with CI set) it runs under Xvfb, presses Update itself, saves
-# screenshots (build/demo/update.png, build/demo/finished.png) and reports
-# which files changed.
+# registered with old files in C:\Program Files\<maker>\<data folder> (for
+# Vellomira, C:\Program Files\Torvane\Vellomira), and a copy of update.exe
+# sits in build/demo/program with the new files in its data folder. The
+# names, the folders and the record come from the product file the build
+# read (<build>/product). On a desktop the window opens for you to click;
+# without a display (or with CI set) it runs under Xvfb, presses Update
+# itself, saves screenshots (build/demo/update.png, build/demo/finished.png)
+# and reports which files changed.
 #
 # With --install it shows the setup road instead: setup.exe installs the game
-# from a CD-ROM drive labelled "Vellomira" (a folder mapped as d:) into
-# C:\Program Files\Torvane\Vellomira, with the registration record and the
-# Start-menu shortcuts; without a display it answers the dialogs itself and
-# saves build/demo/setup.png, options.png and installed.png.
+# from a CD-ROM drive labelled as the game's disc (a folder mapped as d:)
+# into the same folder, with the registration record and the Start-menu
+# shortcuts; without a display it answers the dialogs itself and saves
+# build/demo/setup.png, options.png and installed.png.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,7 +29,6 @@ build="$root/build/$WINE_BUILD_NAME"
 demo="$root/build/demo"
 program="$demo/program"
 setup="$demo/setup"
-record_key='HKLM\SOFTWARE\Torvane\Vellomira'
 markers="$demo/markers"
 
 # A Unix path as the Windows programs see it (drive Z: is the file system root).
@@ -46,6 +47,13 @@ build_programs() {
         wine_show_log "build failed" "$demo/build.log"
         exit 1
     }
+    # The product's values and lists, as the build wrote them.
+    # shellcheck source=/dev/null
+    source "$build/product/product.env"
+    mapfile -t install_names <"$build/product/install-list.txt"
+    mapfile -t update_names <"$build/product/update-list.txt"
+    record_key="HKLM\\$PRODUCT_REGISTRY_KEY"
+    game_windows_path="C:\\Program Files\\$PRODUCT_MAKER\\$PRODUCT_DATA_FOLDER"
 }
 
 # name, contents, date
@@ -61,27 +69,30 @@ prepare_prefix() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     wine_server_stop
     wine_prefix_init || exit 1
-    game="$WINEPREFIX/drive_c/Program Files/Torvane/Vellomira"
-    group="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Torvane"
+    game="$WINEPREFIX/drive_c/Program Files/$PRODUCT_MAKER/$PRODUCT_DATA_FOLDER"
+    group="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$PRODUCT_MAKER"
     rm -rf "$markers"
 }
 
+# The old game: its executable, its first optional part, its readme and the
+# update list's first name. The new files add the update list's last name.
 prepare_game() {
     echo "== preparing the demo game in $demo/wineprefix-$WINE_BUILD_NAME"
     prepare_prefix
     rm -rf "$game" "$program"
-    mkdir -p "$game" "$program/Vellomira" "$markers"
-    local name
-    for name in Vellomira.exe grd.pac readme.txt mus_2.pac; do
+    mkdir -p "$game" "$program/$PRODUCT_DATA_FOLDER" "$markers"
+    local name old_names=("${install_names[0]}" "${install_names[1]}" "${install_names[10]}"
+                          "${update_names[@]:0:1}")
+    for name in "${old_names[@]}"; do
         put_file "$game/$name" "old $name, version 1.0" "2019-04-01 10:00"
     done
     put_file "$game/savedata.dat" "the player's save, not touched" "2019-05-01 10:00"
-    for name in Vellomira.exe grd.pac readme.txt mus_2.pac srp_6.pac; do
-        put_file "$program/Vellomira/$name" "new $name, version 1.1 with more in it" \
+    for name in "${old_names[@]}" "${update_names[@]: -1}"; do
+        put_file "$program/$PRODUCT_DATA_FOLDER/$name" "new $name, version 1.1 with more in it" \
             "2024-06-01 09:30"
     done
     cp "$build/update.exe" "$program/"
-    wine reg add "$record_key" /v Dir /t REG_SZ /d 'C:\Program Files\Torvane\Vellomira' /f >/dev/null
+    wine reg add "$record_key" /v Dir /t REG_SZ /d "$game_windows_path" /f >/dev/null
     wine reg add "$record_key" /v CD /t REG_SZ /d 'D:' /f >/dev/null
     wine reg add "$record_key" /v InstType /t REG_DWORD /d 2 /f >/dev/null
     wine_server_stop
@@ -93,14 +104,14 @@ prepare_setup() {
     prepare_prefix
     rm -rf "$game" "$group" "$setup" "$demo/disc"
     wine reg delete "$record_key" /f >/dev/null 2>&1 || true
-    make_disc_files "$demo/disc/Vellomira" 2M
-    wine_add_drive d "$demo/disc" cdrom Vellomira || exit 1
+    make_disc_files "$demo/disc/$PRODUCT_DATA_FOLDER" 2M "$build/product/install-list.txt"
+    wine_add_drive d "$demo/disc" cdrom "$PRODUCT_DISC_LABEL" || exit 1
     mkdir -p "$setup" "$markers"
     cp "$build/setup.exe" "$setup/"
 }
 
 report_install() {
-    echo "Installed files in C:\\Program Files\\Torvane\\Vellomira:"
+    echo "Installed files in $game_windows_path:"
     (cd "$game" 2>/dev/null && stat -c '  %-15n %7s bytes' -- *) || echo "  (none)"
     echo "Start-menu shortcuts:"
     (cd "$group" 2>/dev/null && find . -name '*.lnk' | sed 's|^\./|  |') || echo "  (none)"
@@ -118,7 +129,7 @@ snapshot_game_files() {
 # Prints each file with its size and times before and after the update.
 report_changes() {
     local before="$1" after="$2" name size written accessed old
-    echo "Game files in C:\\Program Files\\Torvane\\Vellomira:"
+    echo "Game files in $game_windows_path:"
     while IFS='|' read -r name size written accessed; do
         old="$(grep -F "$name|" "$before" | head -n 1 || true)"
         if [ -z "$old" ]; then

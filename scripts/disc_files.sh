@@ -1,20 +1,23 @@
-# The game's install disc as a folder: source it, then call
+# The game's files as a folder (its install disc's data folder, say): source
+# it, then call
 #
-#   make_disc_files <folder> <size of grd.pac>
+#   make_disc_files <folder> <size of entry 1> <install list> [<list>...]
 #
-# It fills <folder> with every file of the game's install list, a few tens of
-# kilobytes each (enough for the progress bar to move in steps), and the
-# graphics part grd.pac as a sparse file of the given size (for example 768M,
-# which keeps a copy busy long enough to cancel it).
+# It fills <folder> with a file of each name the lists hold (one name a line,
+# as the build writes them to <build>/product/install-list.txt and
+# update-list.txt; a name in two lists comes once), a few tens of kilobytes
+# each (enough for the progress bar to move in steps), and entry 1 of the
+# install list, the first optional part (the graphics), as a sparse file of
+# the given size (for example 768M, which keeps a copy busy long enough to
+# cancel it).
 make_disc_files() {
-    local folder="$1" name
+    local folder="$1" size="$2" name
+    shift 2
     mkdir -p "$folder"
-    for name in Vellomira.exe grd.pac vic.pac se.pac sse.pac mus.pac srp.pac ogg.dll \
-                vorbis.dll vorbisfile.dll readme.txt uninst.exe Agrd.pac Bgrd.pac \
-                Cgrd.pac Dgrd.pac Egrd.pac Fgrd.pac Ggrd.pac Hgrd.pac Setting.exe \
-                grd_2.pac vic_2.pac se_2.pac sse_2.pac mus_2.pac srp_2.pac debuglog.txt; do
+    while IFS= read -r name; do
         head -c $((20000 + ${#name} * 1000)) /dev/urandom >"$folder/$name"
-    done
-    rm -f "$folder/grd.pac"
-    truncate -s "$2" "$folder/grd.pac"
+    done < <(cat "$@")
+    name="$(sed -n 2p "$1")"
+    rm -f "$folder/$name"
+    truncate -s "$size" "$folder/$name"
 }

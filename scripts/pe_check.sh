@@ -8,6 +8,8 @@
 # (i386) GUI program carrying the given dialog templates, icon group 104,
 # a version block and a manifest.
 
+# objdump speaks the locale's language (the Wine scripts run under a Japanese
+# one); its words are read here in English, so it runs with LC_ALL=C.
 pe_objdump=i686-w64-mingw32-objdump
 
 # The resources as "type/name" pairs in decimal ("5/105" is dialog 105),
@@ -20,7 +22,7 @@ pe_resources() {
             3) type=$((16#$id)) ;;
             5) printf '%s/%s\n' "$type" "$((16#$id))" ;;
         esac
-    done < <("$pe_objdump" -p "$1" | sed -n '/The .rsrc Resource Directory/,$p' |
+    done < <(LC_ALL=C "$pe_objdump" -p "$1" | sed -n '/The .rsrc Resource Directory/,$p' |
         sed -nE 's/^[0-9a-f]+( +)Entry: ID: 0x([0-9a-f]+),.*/\1\2/p' |
         awk '{ print length($0) - length($1), $1 }')
 }
@@ -28,7 +30,7 @@ pe_resources() {
 check_shipped_program() {
     local exe="$1" dump resources wanted problems=()
     shift
-    if ! dump="$("$pe_objdump" -p "$exe" 2>&1)"; then
+    if ! dump="$(LC_ALL=C "$pe_objdump" -p "$exe" 2>&1)"; then
         echo "$exe: not readable as a PE file: $dump" >&2
         return 1
     fi

@@ -16,7 +16,8 @@
 
 base_packages=(cmake g++ googletest libgtest-dev mingw-w64
                g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-               wine wine32 wine64 xvfb xauth locales)
+               wine wine32 wine64 xvfb xauth locales
+               xorriso zip unzip fuseiso fuse-overlayfs)
 locale_generated=0
 
 package_installed() {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests under AddressSanitizer and under
-# ThreadSanitizer, the build and header check of the shipped 32-bit
-# programs, then the Windows tests (the platform layer and the real programs
-# driven through their windows) under Wine in one Xvfb session: with the
-# shipped 32-bit build where this machine runs 32-bit code, else with the
-# same sources built for x86_64 (scripts/wine_env.sh). Prints one summary
-# line per suite and ends with "N passed, N failed", counting suites; exits
-# non-zero when anything failed.
+# Runs every test: the native unit tests and the product file's checks under
+# AddressSanitizer and under ThreadSanitizer, the build and header check of
+# the shipped 32-bit programs, then the Windows tests (the platform layer and
+# the real programs driven through their windows) under Wine in one Xvfb
+# session: with the shipped 32-bit build where this machine runs 32-bit
+# code, else with the same sources built for x86_64 (scripts/wine_env.sh);
+# last, in their prefix, the release stories (what scripts/package.sh makes,
+# used as a player uses it). Prints one summary line per suite and ends with
+# "N passed, N failed", counting suites; exits non-zero when anything
+# failed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -18,8 +20,11 @@ source "$root/scripts/wine_env.sh"
 source "$root/scripts/disc_files.sh"
 # shellcheck source=scripts/pe_check.sh
 source "$root/scripts/pe_check.sh"
+# shellcheck source=tests/e2e/release_stories.sh
+source "$root/tests/e2e/release_stories.sh"
 
 jobs=2
+wine_ready=0  # whether the Windows tests' tree is built and its prefix prepared
 summary=()
 total_passed=0
 total_failed=0
@@ -98,24 +103,29 @@ check_shipped_programs() {
 }
 
 # A fresh prefix with the drives the Windows tests use: d: a CD-ROM labelled
-# as the game's disc (with its manual), e: a fixed disk.
+# as the game's disc (with its manual), e: a fixed disk. The game is the
+# product the build read.
 prepare_wine() {
     local build="$1" media="$1/media"
+    # shellcheck source=/dev/null
+    source "$build/product/product.env"
     wine_env "$build/wineprefix" || return 1
     # No desktop entries for the shortcuts the tests make: the helper that
     # writes them outlives the test and holds ctest's output open.
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     wine_server_stop
+    # A disc image that an earlier run left in d: (its mounts are outside).
+    wine_remove_disc_image d
     rm -rf "$WINEPREFIX" "$media"
     mkdir -p "$media/disc" "$media/fixed"
-    make_disc_files "$media/disc/Vellomira" 768M
+    make_disc_files "$media/disc/$PRODUCT_DATA_FOLDER" 768M "$build/product/install-list.txt"
     # The manual sits at the disc's root, beside the data folder.
     mkdir -p "$media/disc/manual"
     printf '<html></html>\n' >"$media/disc/manual/manual.html"
     wine_prefix_init || return 1
-    wine_add_drive d "$media/disc" cdrom Vellomira || return 1
+    wine_add_drive d "$media/disc" cdrom "$PRODUCT_DISC_LABEL" || return 1
     wine_add_drive e "$media/fixed" hd FIXED || return 1
-    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL=Vellomira TEST_FIXED_DRIVE=e:
+    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL="$PRODUCT_DISC_LABEL" TEST_FIXED_DRIVE=e:
     wine_server_stop
 }
 
@@ -141,6 +151,7 @@ run_wine_suite() {
         record_check "$name" 0
         return
     fi
+    wine_ready=1
     echo "== $name: running"
     xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
         wineserver -p
@@ -153,6 +164,26 @@ run_wine_suite() {
     record_suite "$name" "$log"
 }
 
+# What package.sh makes, used as a player uses it, in the Windows tests'
+# prefix after their tests (tests/e2e/release_stories.sh).
+run_release_stories() {
+    local tree="$root/build/$WINE_BUILD_NAME" story name log passed
+    for story in disc update; do
+        case "$story" in
+            disc) name="release story: disc install" ;;
+            update) name="release story: second product" ;;
+        esac
+        log="$tree/stories-$story.log"
+        echo "== $name"
+        passed=0
+        if [ "$wine_ready" -eq 1 ] &&
+            "release_story_$story" "$tree" "$tree/stories" 2>&1 | tee "$log"; then
+            passed=1
+        fi
+        record_check "$name" "$passed"
+    done
+}
+
 main() {
     local started=$SECONDS
     ensure_prerequisites
@@ -163,6 +194,7 @@ main() {
     run_native_suite "native, ThreadSanitizer" thread tsan
     check_shipped_programs
     run_wine_suite
+    run_release_stories
     echo
     printf '%s\n' "${summary[@]}"
     echo "(took $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s)"

@@ -6,6 +6,8 @@
 #   wine_prefix_init                  create the prefix once (idempotent)
 #   wine_add_drive <letter> <folder> <cdrom|hd|network|floppy> <label>
 #   wine_remove_drive <letter>
+#   wine_add_disc_image <letter> <image> <label>   a disc image as a CD-ROM
+#   wine_remove_disc_image <letter>                its mounts (not its kind)
 #   wine_show_log <what failed> <log>  the tail of a failed step's log
 #
 # The Windows build that runs here. The shipped programs are 32-bit, and
@@ -185,4 +187,69 @@ wine_remove_drive() {
     wine reg delete 'HKLM\Software\Wine\Drives' /v "$letter:" /f >/dev/null 2>&1
     wine_server_stop
     return 0
+}
+
+# A disc image (ISO 9660) as a CD-ROM drive, read from the image itself.
+# The kernel may have no iso9660, so fuseiso mounts the image's files for
+# the drive's folder. Wine reads a CD's label from the drive's device, the
+# link <letter>:: beside the drive's: linked to the image file itself, Wine
+# takes it for a file on drive z: and reports no label, but linked to a
+# read-only loop device on the image it reads the label off the disc. Where
+# no loop device can be had (no root, none in the container), the label
+# comes from a .windows-label file that fuse-overlayfs lays over the
+# read-only mount; the files still come from the image.
+wine_add_disc_image() {
+    if [ $# -ne 3 ]; then
+        echo "usage: wine_add_disc_image <letter> <image> <label>" >&2
+        return 1
+    fi
+    local letter image label="$3" media loop drive
+    letter="$(wine_drive_letter "$1")" || return 1
+    image="$(realpath "$2")" || return 1
+    media="$WINEPREFIX-media/$letter"
+    wine_remove_disc_image "$letter" || return 1
+    mkdir -p "$media/image" || return 1
+    fuseiso "$image" "$media/image" || return 1
+    drive="$media/image"
+    if loop="$(losetup --find --show --read-only "$image" 2>/dev/null)"; then
+        ln -sfn "$loop" "$WINEPREFIX/dosdevices/$letter::" || return 1
+        echo "wine: $letter: holds $image; Wine reads its label through $loop"
+    else
+        drive="$media/drive"
+        mkdir -p "$media/label" "$media/work" "$drive" || return 1
+        printf '%s' "$label" >"$media/label/.windows-label" || return 1
+        fuse-overlayfs -o "lowerdir=$media/image,upperdir=$media/label,workdir=$media/work" \
+            "$drive" || return 1
+        echo "wine: no loop device; $letter: holds $image, its label from a file over it"
+    fi
+    ln -sfn "$drive" "$WINEPREFIX/dosdevices/$letter:" || return 1
+    wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f >/dev/null 2>&1
+    local status=$?
+    wine_server_stop
+    return $status
+}
+
+# Takes a disc image made by wine_add_disc_image out of its drive: the
+# drive's links, the loop device and the mounts. Touches no registry, so it
+# also serves before a prefix exists.
+wine_remove_disc_image() {
+    local letter media device mount
+    letter="$(wine_drive_letter "$1")" || return 1
+    media="$WINEPREFIX-media/$letter"
+    device="$WINEPREFIX/dosdevices/$letter::"
+    if [ -L "$device" ]; then
+        case "$(readlink "$device")" in
+            /dev/loop*) losetup --detach "$(readlink "$device")" 2>/dev/null || true ;;
+        esac
+        rm -f "$device"
+    fi
+    case "$(readlink "$WINEPREFIX/dosdevices/$letter:" 2>/dev/null)" in
+        "$media"/*) rm -f "$WINEPREFIX/dosdevices/$letter:" ;;
+    esac
+    for mount in drive image; do
+        if mountpoint -q "$media/$mount"; then
+            fusermount -u "$media/$mount" || return 1
+        fi
+    done
+    rm -rf "$media"
 }

@@ -1,5 +1,5 @@
 // Times one way of copying the game's listed files from the data folder
-// beside this program ("Vellomira") into a folder:
+// beside this program (named by ProductConfig::dataFolderName) into a folder:
 //
 //   copy_bench program <folder>  the real update.exe beside this program, as
 //                                a user meets it: the game is registered in
@@ -292,7 +292,8 @@ bool timeProgram(const char* programFolder, const char* folder, LARGE_INTEGER& s
     }
     e2e::RunningProgram program;
     if (!program.start(exePath)) return false;
-    HWND dialog = e2e::waitForWindow(program.processId(), e2e::kDialogClass, "Vellomira Updata");
+    HWND dialog = e2e::waitForWindow(program.processId(), e2e::kDialogClass,
+                                     std::string(ProductConfig::productTitle) + " Updata");
     if (dialog == nullptr) return false;
     Sleep(1000);  // settled at the question
     idlePeakKib = peakWorkingSetKib(program.processId());

@@ -12,6 +12,8 @@ namespace {
 constexpr DWORD kPollMs = 50;
 constexpr UINT kAnswerTimeoutMs = 5000;
 
+// A window of the process with the class and, unless caption is null, the
+// caption.
 struct WindowQuery {
     DWORD processId;
     const char* className;
@@ -27,9 +29,26 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
     if (lstrcmpA(className, query.className) != 0) return TRUE;
-    if (windowText(window) != *query.caption) return TRUE;
+    if (query.caption != nullptr && windowText(window) != *query.caption) return TRUE;
     query.found = window;
     return FALSE;
+}
+
+HWND find(DWORD processId, const char* className, const std::string* caption) {
+    WindowQuery query{processId, className, caption, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND waitFor(DWORD processId, const char* className, const std::string* caption,
+             DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        HWND window = find(processId, className, caption);
+        if (window != nullptr && IsWindowVisible(window)) return window;
+        if (GetTickCount() - started >= timeoutMs) return nullptr;
+        Sleep(kPollMs);
+    }
 }
 
 }  // namespace
@@ -66,20 +85,16 @@ bool RunningProgram::waitForExit(DWORD timeoutMs, DWORD& exitCode) const {
 }
 
 HWND findWindow(DWORD processId, const char* className, const std::string& caption) {
-    WindowQuery query{processId, className, &caption, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found;
+    return find(processId, className, &caption);
 }
 
 HWND waitForWindow(DWORD processId, const char* className, const std::string& caption,
                    DWORD timeoutMs) {
-    const DWORD started = GetTickCount();
-    for (;;) {
-        HWND window = findWindow(processId, className, caption);
-        if (window != nullptr && IsWindowVisible(window)) return window;
-        if (GetTickCount() - started >= timeoutMs) return nullptr;
-        Sleep(kPollMs);
-    }
+    return waitFor(processId, className, &caption, timeoutMs);
+}
+
+HWND waitForDialog(DWORD processId, DWORD timeoutMs) {
+    return waitFor(processId, kDialogClass, nullptr, timeoutMs);
 }
 
 std::string windowText(HWND window) {

@@ -47,6 +47,8 @@ HWND waitForWindow(DWORD processId, const char* className, const std::string& ca
                    DWORD timeoutMs = kWindowTimeoutMs);
 // The same without waiting.
 HWND findWindow(DWORD processId, const char* className, const std::string& caption);
+// The first dialog of the process to show, whatever its caption.
+HWND waitForDialog(DWORD processId, DWORD timeoutMs = kWindowTimeoutMs);
 
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int controlId);

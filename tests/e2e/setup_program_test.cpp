@@ -11,8 +11,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 
+#include "engine/product_config.h"
 #include "tests/e2e/browse_dialog.h"
 #include "tests/e2e/game_files.h"
 #include "tests/e2e/program_driver.h"
@@ -49,14 +51,18 @@ constexpr int kInstallType = 1015, kGraphicsPart = 1021;
 // A whole install, its copy included, must end within this time.
 constexpr DWORD kInstallTimeoutMs = 120000;
 
-// Every name an install or an uninstall may touch, in the game's lists.
-const std::vector<std::string> kListedNames = {
-    "Vellomira.exe", "grd.pac",   "vic.pac",   "se.pac",    "sse.pac",   "mus.pac",
-    "srp.pac",       "ogg.dll",   "vorbis.dll", "vorbisfile.dll", "readme.txt", "uninst.exe",
-    "Agrd.pac",      "Bgrd.pac",  "Cgrd.pac",  "Dgrd.pac",  "Egrd.pac",  "Fgrd.pac",
-    "Ggrd.pac",      "Hgrd.pac",  "Setting.exe", "grd_2.pac", "vic_2.pac", "se_2.pac",
-    "sse_2.pac",     "mus_2.pac", "srp_2.pac", "debuglog.txt", "srp_3.pac", "srp_4.pac",
-    "srp_5.pac",     "srp_6.pac"};
+// Every name an install or an uninstall may touch, once each: the install
+// list as start-up leaves it, then the names only the update list has.
+std::vector<std::string> listedNames() {
+    std::vector<std::string> names = {ProductConfig::gameExecutable};
+    for (int i = 1; ProductConfig::installList[i] != nullptr; ++i)
+        names.push_back(ProductConfig::installList[i]);
+    for (const char* const* name = ProductConfig::updateList; *name != nullptr; ++name) {
+        if (std::find(names.begin(), names.end(), *name) == names.end()) names.push_back(*name);
+    }
+    return names;
+}
+const std::vector<std::string> kListedNames = listedNames();
 // Names of the list entries that carry a selection flag (indexes 0 to 19).
 constexpr size_t kFlaggedNames = 20;
 

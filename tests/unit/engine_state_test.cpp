@@ -132,7 +132,7 @@ TEST_F(EngineState, InitializeWithoutARecordLeavesTheGameUnregistered) {
     EXPECT_STREQ(engine->dataFolder, "Vellomira");
     EXPECT_STREQ(engine->registryPath, "Software\\Torvane\\Vellomira");
     EXPECT_STREQ(engine->installFiles[0], "Vellomira.exe");
-    EXPECT_STREQ(engine->updateFiles[9], "srp_6.pac");
+    EXPECT_STREQ(engine->updateFiles[9], ProductConfig::updateList[9]);
     EXPECT_STREQ(engine->volumeLabels[0], "Vellomira");
     EXPECT_EQ(engine->ownerWindow, owner);
     EXPECT_EQ(engine->dialogWindow, nullptr);

@@ -15,10 +15,16 @@ namespace {
 
 platform::WindowHandle const kDialog = reinterpret_cast<platform::WindowHandle>(0x205);
 platform::WindowHandle const kMain = reinterpret_cast<platform::WindowHandle>(0x206);
-const char* const kList[] = {"Vellomira.exe", "grd.pac",   "vic.pac",        "se.pac",
-                             "sse.pac",       "mus.pac",   "srp.pac",        "ogg.dll",
-                             "vorbis.dll",    "vorbisfile.dll", "readme.txt", "uninst.exe",
-                             nullptr};
+// The install list as start-up leaves it, up to the uninstaller.
+std::vector<const char*> installListToUninstaller() {
+    std::vector<const char*> names = {ProductConfig::gameExecutable};
+    for (int i = 1; i <= ProductConfig::kUninstallerIndex; ++i)
+        names.push_back(ProductConfig::installList[i]);
+    names.push_back(nullptr);
+    return names;
+}
+const std::vector<const char*> kNames = installListToUninstaller();
+const char* const* const kList = kNames.data();
 const char* const kUpdates[] = {"grd_2.pac", nullptr};
 const std::string kGame = "C:\\Games\\Torvane\\Vellomira";
 const std::string kFailedText =

@@ -1,11 +1,13 @@
-// The demo's hands when no one sits at the display. "update" starts
-// update.exe, presses Update and closes the closing message; "install" starts
-// setup.exe, installs with the options as they are, answers the folder
-// question and closes setup. It reports what it saw and pauses before each
-// press so that the caller can take a screenshot: it makes
-// <markers>\<step>.ready and goes on when <markers>\<step>.done exists.
+// The hands of the demo and of the release stories (scripts/test.sh) when
+// no one sits at the display, for the programs of any product. "update"
+// starts update.exe, presses Update and closes the closing message;
+// "install" starts setup.exe, installs with the options as they are,
+// answers the folder question and closes setup. It reports what it saw (in
+// UTF-8) and pauses before each press so that the caller can take a
+// screenshot: it makes <markers>\<step>.ready and goes on when
+// <markers>\<step>.done exists. A marker folder "-" takes none.
 //
-// Usage: demo_driver update|install <program.exe> <marker folder>
+// Usage: demo_driver update|install <program.exe> <marker folder>|-
 #include "tests/e2e/program_driver.h"
 
 #include <cstdio>
@@ -31,6 +33,7 @@ std::string toUtf8(const std::string& text) {
 }
 
 void pauseForScreenshot(const std::string& markers, const char* step) {
+    if (markers == "-") return;
     const std::string ready = markers + "\\" + step + ".ready";
     const std::string done = markers + "\\" + step + ".done";
     HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -119,10 +122,10 @@ int runInstall(e2e::RunningProgram& program, HWND dialog, const std::string& mar
 int main(int argc, char** argv) {
     const std::string mode = argc == 4 ? argv[1] : "";
     if (mode != "update" && mode != "install")
-        return fail("usage: demo_driver update|install <program.exe> <marker folder>");
+        return fail("usage: demo_driver update|install <program.exe> <marker folder>|-");
     e2e::RunningProgram program;
     if (!program.start(argv[2])) return fail("cannot start the program");
-    HWND dialog = e2e::waitForWindow(program.processId(), e2e::kDialogClass, "Vellomira Updata");
+    HWND dialog = e2e::waitForDialog(program.processId());
     if (dialog == nullptr) return fail("the program's window did not appear");
     if (mode == "update") return runUpdate(program, dialog, argv[3]);
     return runInstall(program, dialog, argv[3]);
