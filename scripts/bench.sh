@@ -223,7 +223,10 @@ time_cp() {
 # All rounds of the Wine methods inside one display session (the windows of
 # update.exe and the completion box of the update run need a window station)
 # with one Wine server. Each round starts one method later than the one
-# before, so that no method always follows the same other.
+# before and walks the methods with another stride (one that meets every
+# method once), so that no method always follows the same other: what a
+# method leaves behind (data still to be written out, pages to reclaim)
+# falls on a different method each round.
 run_wine_rounds() {
     export bench_c
     xvfb-run -a bash -c "$(declare -f time_wine fresh_folder find_server server_ticks)
@@ -233,9 +236,16 @@ run_wine_rounds() {
         trap "wineserver -k; wineserver -w" EXIT
         server="$(find_server)"
         count=${#wine_methods[@]}
-        for round in $(seq "$1"); do
+        strides=()
+        for stride in $(seq 1 $((count - 1))); do
+            a=$stride b=$count
+            while [ "$b" -ne 0 ]; do t=$((a % b)); a=$b; b=$t; done
+            [ "$a" -eq 1 ] && strides+=("$stride")
+        done
+        for round in $(seq 0 $(($1 - 1))); do
+            stride=${strides[$((round % ${#strides[@]}))]}
             for step in $(seq 0 $((count - 1))); do
-                mode="${wine_methods[$(((round - 1 + step) % count))]}"
+                mode="${wine_methods[$(((round + step * stride) % count))]}"
                 timing="$(time_wine "$mode" "$server")"
                 echo "$mode $timing"
             done
