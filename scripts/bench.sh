@@ -335,6 +335,9 @@ report_program() {
     report_rates "$results" program-empty distinct-empty program distinct single
     echo "update.exe / distinct CopyFileA loop: into an empty folder $(ratio_of program-empty distinct-empty) (aim: 0.95 or more)," \
         "into old files $(ratio_of program distinct)"
+    # shellcheck disable=SC2016
+    awk -v a="$(least_of program-empty '$2' "$results")" -v s="$(least_of distinct-empty '$2' "$results")" \
+        'BEGIN { printf "the same of the fastest rounds, into an empty folder: %.2f\n", s / a }'
     printf 'fixed cost: %.3f s from the button to the box for one %d KiB file\n' \
         "$(median_of single '$2' "$results")" "${size_kib[$single_name]}"
     idle="$(median_of program-empty '$5' "$results")"
