@@ -133,14 +133,12 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
     fake::makeFolder(kGame);
     fake::writeFile(kGame + "\\grd_2.pac", "old");
     fake::writeFile(kGame + "\\save.dat", "mine");
-    fake::writeFile(kGame + "\\~UPDATE.TMP", "left by an update that was ended");
     fake::writeFile("c:\\Setup\\Vellomira\\Vellomira.exe", std::string(200000, 'x'));
     fake::onWrite([this] { engine.cancelState = kCancelRequested; });
     EXPECT_FALSE(engine.runInstall());
     fake::onWrite(nullptr);
     EXPECT_FALSE(anyListedFile());
     EXPECT_FALSE(fake::exists(kGame + "\\grd_2.pac"));
-    EXPECT_FALSE(fake::exists(kGame + "\\~UPDATE.TMP"));
     EXPECT_EQ("mine", fake::readFile(kGame + "\\save.dat"));
     EXPECT_TRUE(fake::shownMessages().empty());
 
