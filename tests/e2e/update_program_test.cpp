@@ -78,6 +78,18 @@ protected:
         EXPECT_EQ(code, 0u) << "exit code";
     }
 
+    // The run ends with this warning and no completion message, and the
+    // program then ends with exit code 0.
+    void expectOnlyWarning(const std::string& expected) {
+        HWND warning = waitForBox(kConfirmCaption);
+        ASSERT_NE(warning, nullptr) << "no warning appeared";
+        const std::string text = messageBoxText(warning);
+        EXPECT_EQ(text, expected) << hexBytes(text);
+        EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
+        ASSERT_TRUE(answerMessageBox(warning));
+        expectExitCodeZero();
+    }
+
     void putNewFiles(const std::vector<NewFile>& files) {
         for (const NewFile& file : files) {
             const std::string path = joinPath(dataFolder, file.name);
@@ -197,14 +209,8 @@ TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) 
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
     ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    HWND warning = waitForBox(kConfirmCaption);
-    ASSERT_NE(warning, nullptr) << "the held file was not reported";
-    const std::string text = messageBoxText(warning);
-    EXPECT_EQ(text, "vic.pac\nを更新できませんでした。\nアップデートは完了していません。")
-        << hexBytes(text);
-    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
-    ASSERT_TRUE(answerMessageBox(warning));
-    expectExitCodeZero();
+    ASSERT_NO_FATAL_FAILURE(
+        expectOnlyWarning("vic.pac\nを更新できませんでした。\nアップデートは完了していません。"));
     CloseHandle(game);
 
     EXPECT_EQ(readWholeFile(held), "old vic.pac");
@@ -251,14 +257,8 @@ TEST_F(UpdateProgram, WithoutItsDataFolderUpdatesNothingAndSaysSo) {
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
     ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    HWND warning = waitForBox(kConfirmCaption);
-    ASSERT_NE(warning, nullptr) << "the missing data folder was not reported";
-    const std::string text = messageBoxText(warning);
-    EXPECT_EQ(text, "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。")
-        << hexBytes(text);
-    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
-    ASSERT_TRUE(answerMessageBox(warning));
-    expectExitCodeZero();
+    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
+        "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。"));
     EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
 }
 

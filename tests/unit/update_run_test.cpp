@@ -191,21 +191,24 @@ TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
     expectWarning("mus.pac");
 
     // A replace that failed after the old file had gone: the new file takes
-    // the empty place, or stays as the temporary file, ending the run.
-    fake::reset();
-    prepareGame();
-    std::remove(fake::hostPath(targetOf(ProductConfig::installList[0])).c_str());
-    fake::failCall(fake::Call::ReplaceFile, 1);
-    EXPECT_TRUE(engine.runUpdate());
-    expectUpdated(ProductConfig::installList[0]);
-    fake::reset();
-    prepareGame();
-    std::remove(fake::hostPath(targetOf("se.pac")).c_str());
-    fake::failCallFor(fake::Call::ReplaceFile, targetOf("se.pac"));
-    EXPECT_FALSE(engine.runUpdate());
-    expectWarning("se.pac");
-    EXPECT_EQ("new se.pac", fake::readFile(kTemporaryFile));
-    expectNotUpdated("srp_6.pac");
+    // the empty place or, when that fails too, stays as the temporary file
+    // and the run ends there.
+    const std::string first = ProductConfig::installList[0];
+    for (bool always : {false, true}) {
+        fake::reset();
+        prepareGame();
+        std::remove(fake::hostPath(targetOf(first)).c_str());
+        if (always) fake::failCallFor(fake::Call::ReplaceFile, targetOf(first));
+        if (!always) fake::failCall(fake::Call::ReplaceFile, 1);
+        EXPECT_EQ(!always, engine.runUpdate());
+        if (!always) {
+            expectUpdated(first);
+            continue;
+        }
+        expectWarning(first);
+        EXPECT_EQ("new " + first, fake::readFile(kTemporaryFile));
+        expectNotUpdated("srp_6.pac");
+    }
 
     // A listed file the system could not search for is no missing file.
     fake::reset();
