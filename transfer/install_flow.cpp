@@ -8,7 +8,7 @@
 #include "transfer/install_flow.h"
 #include "transfer/same_file.h"
 #include "transfer/status_lines.h"
-#include "transfer/update_temporary.h"
+#include "transfer/reserved_names.h"
 
 namespace {
 

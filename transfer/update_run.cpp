@@ -11,7 +11,7 @@
 #include "engine/setup_engine.h"
 #include "transfer/copy_phases.h"
 #include "transfer/same_file.h"
-#include "transfer/update_temporary.h"
+#include "transfer/reserved_names.h"
 
 namespace {
 
