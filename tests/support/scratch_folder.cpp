@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include <cstdio>
+#include <cstring>
 
 ScratchFolder::ScratchFolder() {
     static int counter = 0;
@@ -86,4 +90,35 @@ std::string readWholeFile(const std::string& path) {
         contents.append(chunk, got);
     CloseHandle(file);
     return contents;
+}
+
+ShortcutFile readShortcut(const std::string& path) {
+    ShortcutFile shortcut;
+    const std::string bytes = readWholeFile(path);
+    if (bytes.size() >= 0x40) std::memcpy(&shortcut.showCommand, bytes.data() + 0x3C, 4);
+    const HRESULT started = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t widePath[MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkA, reinterpret_cast<void**>(&link)))) {
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            shortcut.loaded =
+                MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0 &&
+                SUCCEEDED(file->Load(widePath, STGM_READ));
+            file->Release();
+        }
+        char text[1024] = {};
+        if (shortcut.loaded && SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH)))
+            shortcut.target = text;
+        if (shortcut.loaded && SUCCEEDED(link->GetWorkingDirectory(text, sizeof text)))
+            shortcut.workingDirectory = text;
+        if (shortcut.loaded && SUCCEEDED(link->GetArguments(text, sizeof text)))
+            shortcut.arguments = text;
+        if (shortcut.loaded && SUCCEEDED(link->GetDescription(text, sizeof text)))
+            shortcut.description = text;
+        link->Release();
+    }
+    if (SUCCEEDED(started)) CoUninitialize();
+    return shortcut;
 }

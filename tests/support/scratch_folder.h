@@ -1,6 +1,7 @@
 // Test support shared by the tests that run against the real system: a fresh
-// folder for one test, removed with everything in it when the test ends, and
-// small whole-file and folder helpers. Paths are Windows paths (backslashes).
+// folder for one test, removed with everything in it when the test ends,
+// small whole-file and folder helpers, and shell links read back. Paths are
+// Windows paths (backslashes).
 #pragma once
 
 #include <string>
@@ -37,3 +38,13 @@ bool writeWholeFile(const std::string& path, const std::string& contents);
 // The file's contents, or "<unreadable>" when it cannot be opened, so that a
 // missing file never passes for an empty one.
 std::string readWholeFile(const std::string& path);
+
+// A shell link (.lnk) file as the user's shell sees it.
+struct ShortcutFile {
+    bool loaded = false;
+    std::string target, workingDirectory, arguments, description;
+    // The ShowCommand field of the link header (offset 0x3C), read from the
+    // file's bytes: the shell object answers SW_SHOWNORMAL after loading.
+    int showCommand = -1;
+};
+ShortcutFile readShortcut(const std::string& path);

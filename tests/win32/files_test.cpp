@@ -13,20 +13,6 @@
 
 namespace {
 
-// Makes a file of the given size without writing its data.
-bool makeSparseFile(const std::string& path, long long size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD returned = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    return made;
-}
-
 HANDLE holdWithoutSharing(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -37,12 +23,20 @@ HANDLE holdWithoutSharing(const std::string& path) {
 TEST(ExclusiveFileSize, ReportsLowPartOnlyWhileNobodyHoldsTheFile) {
     ScratchFolder folder;
     std::string big = folder.pathOf("big.pac");
-    ASSERT_TRUE(makeSparseFile(big, 5000000000LL));
+    // A sparse file of 5,000,000,000 bytes.
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 5000000000LL;
+    ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
 
     uint32_t size = 1;
     EXPECT_TRUE(platform::exclusiveFileSize(big.c_str(), size));
     EXPECT_EQ(705032704u, size);
-
     HANDLE held = holdWithoutSharing(big);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     size = 7;
@@ -51,7 +45,6 @@ TEST(ExclusiveFileSize, ReportsLowPartOnlyWhileNobodyHoldsTheFile) {
     CloseHandle(held);
     // The failed attempt left no handle behind: the file opens again.
     EXPECT_TRUE(platform::exclusiveFileSize(big.c_str(), size));
-
     EXPECT_FALSE(platform::exclusiveFileSize(folder.pathOf("missing").c_str(), size));
 }
 
@@ -60,7 +53,6 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
     std::string path = folder.pathOf("data.bin");
     std::vector<char> data(200000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
-
     platform::Stream* out = platform::openStream(path.c_str(), "wb");
     ASSERT_NE(nullptr, out);
     EXPECT_EQ(data.size(), platform::writeStream(out, data.data(), data.size()));
@@ -79,15 +71,13 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
     EXPECT_EQ(0, std::memcmp(data.data(), back.data(), data.size()));
     EXPECT_EQ(0u, platform::readStream(in, back.data(), 10));
     EXPECT_TRUE(platform::closeStream(in));
-
     // A stream opened for reading takes no writes (how its close then ends
     // differs between runtimes).
-    platform::Stream* readOnly = platform::openStream(path.c_str(), "rb");
-    ASSERT_NE(nullptr, readOnly);
-    EXPECT_EQ(0u, platform::writeStream(readOnly, data.data(), 10));
-    platform::closeStream(readOnly);
+    in = platform::openStream(path.c_str(), "rb");
+    ASSERT_NE(nullptr, in);
+    EXPECT_EQ(0u, platform::writeStream(in, data.data(), 10));
+    platform::closeStream(in);
     EXPECT_FALSE(platform::closeStream(nullptr));
-
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("missing").c_str(), "rb"));
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("no\\such\\x").c_str(), "wb"));
 
@@ -101,11 +91,9 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
 
 TEST(FileOperations, CopyAttributesSearchAndDelete) {
     ScratchFolder folder;
-    std::string source = folder.pathOf("new.txt");
-    std::string target = folder.pathOf("old.txt");
+    std::string source = folder.pathOf("new.txt"), target = folder.pathOf("old.txt");
     ASSERT_TRUE(writeWholeFile(source, "new contents"));
     ASSERT_TRUE(writeWholeFile(target, "old and longer contents"));
-
     EXPECT_TRUE(platform::systemCopyFile(source.c_str(), target.c_str()));
     EXPECT_EQ("new contents", readWholeFile(target));
     EXPECT_FALSE(platform::systemCopyFile(folder.pathOf("missing").c_str(), target.c_str()));
@@ -128,14 +116,11 @@ TEST(FileOperations, CopyAttributesSearchAndDelete) {
     EXPECT_FALSE(platform::canOpenForReading(target.c_str()));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
     EXPECT_FALSE(platform::setAttributesNormal(target.c_str()));
-}
 
-TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
-    ScratchFolder folder;
+    // Folders: made once, changed into, removed only when empty.
     std::string sub = folder.pathOf("sub");
     char previous[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));
-
     EXPECT_TRUE(platform::makeDirectory(sub.c_str()));
     EXPECT_FALSE(platform::makeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::changeDirectory(sub.c_str()));
@@ -143,7 +128,6 @@ TEST(Folders, MakeChangeIntoAndRemoveOnlyWhenEmpty) {
     EXPECT_EQ(platform::Presence::File, platform::findPath((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::changeDirectory(previous));
     EXPECT_FALSE(platform::changeDirectory(folder.pathOf("missing").c_str()));
-
     EXPECT_FALSE(platform::removeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::deleteFile((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::removeDirectory(sub.c_str()));
@@ -157,7 +141,6 @@ TEST(FileTimes, AccessAndWriteTimesCarryOverAndOpensRespectSharing) {
     // 2001-02-03 and 2002-03-04, as FILETIME values.
     const platform::FileTimes wanted = {126256320000000000ULL, 126256320000000000ULL,
                                         126596736000000000ULL};
-
     platform::FileHandle target = platform::openTimeTarget(path.c_str());
     ASSERT_NE(nullptr, target);
     EXPECT_TRUE(platform::writeFileTimes(target, wanted));
@@ -191,7 +174,6 @@ TEST(ModuleFileName, FullPathOrFalseWhenCut) {
     ASSERT_GT(name.size(), 15u);
     EXPECT_EQ(0, _stricmp(name.c_str() + name.size() - 15, "win32_tests.exe"));
     EXPECT_EQ(':', name[1]);
-
     char small[8];
     std::memset(small, 'x', sizeof small);
     EXPECT_FALSE(platform::moduleFileName(small, sizeof small));
