@@ -2,8 +2,8 @@
 // controls of fake_platform.h over one shared "world".
 //
 // The world is guarded by one mutex, because the install copy uses streams,
-// the clock, controls and call counts from two threads at once. Test hooks
-// (onPump, onWrite) run outside the lock, so they may call back into the fake.
+// the clock, controls and call counts from two threads at once. The test
+// hook (onWrite) runs outside the lock, so it may call back into the fake.
 #include "tests/fake/fake_platform.h"
 
 #include <algorithm>
@@ -88,7 +88,6 @@ struct World {
     std::map<std::pair<platform::WindowHandle, int>, ControlState> controls;
     std::vector<ControlMessage> controlMessages;
     uint32_t clock = 0;
-    std::function<void()> pumpHook;
     std::function<void()> writeHook;
     std::map<int, std::string> specialFolders;
     int failuresLeft[static_cast<int>(Call::Count)] = {};
@@ -420,19 +419,9 @@ std::vector<ControlMessage> controlMessages() {
     return world.controlMessages;
 }
 
-void setClock(uint32_t milliseconds) {
-    Lock lock(worldMutex);
-    world.clock = milliseconds;
-}
-
 void advanceClock(uint32_t milliseconds) {
     Lock lock(worldMutex);
     world.clock += milliseconds;
-}
-
-void onPump(std::function<void()> hook) {
-    Lock lock(worldMutex);
-    world.pumpHook = std::move(hook);
 }
 
 void onWrite(std::function<void()> hook) {
@@ -441,11 +430,6 @@ void onWrite(std::function<void()> hook) {
 }
 
 // ---- Shell (test side) ----------------------------------------------------------------
-
-void setSpecialFolder(int csidl, const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    world.specialFolders[csidl] = windowsPath;
-}
 
 bool readShellLink(const std::string& linkFile, ShellLink& link) {
     Lock lock(worldMutex);
@@ -896,27 +880,10 @@ uint32_t milliseconds() {
     return world.clock;
 }
 
-namespace {
+void yieldThread() { std::this_thread::yield(); }
 
-bool runPumpHook() {
-    std::function<void()> hook;
-    {
-        Lock lock(worldMutex);
-        hook = world.pumpHook;
-    }
-    if (!hook) return false;
-    hook();
-    return true;
-}
-
-}  // namespace
-
-void yieldThread() {
-    runPumpHook();
-    std::this_thread::yield();
-}
-
-bool pumpOneMessage() { return runPumpHook(); }
+// There is no message queue: the waiting loop only yields.
+bool pumpOneMessage() { return false; }
 
 // ---- Message boxes and dialog controls ---------------------------------------------------
 

@@ -120,11 +120,7 @@ bool controlEnabled(platform::WindowHandle dialog, int controlId);
 std::vector<ControlMessage> controlMessages();
 
 // ---- Time, threads, messages --------------------------------------------
-void setClock(uint32_t milliseconds);
 void advanceClock(uint32_t milliseconds);
-// Runs on each pumpOneMessage (which then reports a message handled) and on
-// each yieldThread; lets a test act from inside a waiting loop.
-void onPump(std::function<void()> hook);
 // Runs inside the copy loop after each write to a stream; lets a test act
 // in the middle of a file.
 void onWrite(std::function<void()> hook);
@@ -132,7 +128,6 @@ void onWrite(std::function<void()> hook);
 // ---- Shell ------------------------------------------------------------------
 // reset() sets 22 (common Start menu) to c:\ProgramData\Microsoft\Windows\Start
 // Menu and 23 (common Programs) to its Programs folder, and creates them.
-void setSpecialFolder(int csidl, const std::string& windowsPath);
 struct ShellLink {
     std::string target;
     std::string workingDirectory;
