@@ -66,34 +66,27 @@ TEST_F(ShellOpen, DocumentsOpenFromTheirFolderOrNotAtAll) {
     }
 }
 
+// The game starts in its folder, by its long path where the system has one;
+// a start the shell refused, or could not be asked for, is no start.
 TEST_F(ShellOpen, TheGameStartsInItsFolderAndARefusalIsNoStart) {
-    ASSERT_TRUE(engine->startGame());
-    auto opens = fake::shellOpens();
-    ASSERT_EQ(opens.size(), 1u);
-    EXPECT_EQ(opens[0].path, gameFolder + "\\Vellomira.exe");
-    EXPECT_EQ(opens[0].parameters, "");
-    EXPECT_EQ(opens[0].currentDirectory, gameFolder);
-
-    // The shell could not start it (missing or broken): no start reported.
-    fake::failCall(fake::Call::ShellOpenFile);
-    EXPECT_FALSE(engine->startGame());
-    // Without COM the shell is not asked at all.
-    fake::failCall(fake::Call::StartCom);
-    EXPECT_FALSE(engine->startGame());
-    EXPECT_EQ(fake::shellOpens().size(), 2u);
-    EXPECT_EQ(fake::openComSessions(), 0);
-}
-
-TEST_F(ShellOpen, AShortPathGoesInItsLongFormElseAsGiven) {
+    std::strcpy(engine->installDir, "C:\\PROGRA~1\\Torvane\\VELLOM~1");
+    fake::makeFolder(engine->installDir);
     fake::setLongPathName("C:\\PROGRA~1\\Torvane\\VELLOM~1\\Vellomira.exe",
                           gameFolder + "\\Vellomira.exe");
-    EXPECT_TRUE(SetupEngine::shellOpen("C:\\PROGRA~1\\Torvane\\VELLOM~1\\Vellomira.exe", ""));
-    EXPECT_TRUE(SetupEngine::shellOpen("C:\\PROGRA~1\\missing.txt", "-x"));
+    ASSERT_TRUE(engine->startGame());
+    std::strcpy(engine->installDir, gameFolder.c_str());
+    fake::failCall(fake::Call::ShellOpenFile);
+    EXPECT_FALSE(engine->startGame());
+    fake::failCall(fake::Call::StartCom);
+    EXPECT_FALSE(engine->startGame());
     auto opens = fake::shellOpens();
     ASSERT_EQ(opens.size(), 2u);
     EXPECT_EQ(opens[0].path, gameFolder + "\\Vellomira.exe");
-    EXPECT_EQ(opens[1].path, "C:\\PROGRA~1\\missing.txt");
-    EXPECT_EQ(opens[1].parameters, "-x");
+    EXPECT_EQ(opens[0].parameters, "");
+    EXPECT_EQ(opens[0].currentDirectory, "C:\\PROGRA~1\\Torvane\\VELLOM~1");
+    // A path the system has no long form of goes as it was given.
+    EXPECT_EQ(opens[1].path, gameFolder + "\\Vellomira.exe");
+    EXPECT_EQ(fake::openComSessions(), 0);
 }
 
 }  // namespace
