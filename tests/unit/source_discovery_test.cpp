@@ -54,6 +54,8 @@ TEST_F(SourceDiscovery, DriveKindsMapToTheEngineCodesAndLabelsAreCopied) {
     EXPECT_STREQ(label, "AVer");
 }
 
+// A disc with the data folder but without the game in it, or with a folder
+// in the game's place, is passed over like every other drive.
 TEST_F(SourceDiscovery, OnlyACdDriveWithTheExactLabelAndTheGameQualifies) {
     gameDrive('a', 5, "Vellomira");
     gameDrive('b', 5, "Vellomira");
@@ -61,25 +63,16 @@ TEST_F(SourceDiscovery, OnlyACdDriveWithTheExactLabelAndTheGameQualifies) {
     gameDrive('f', 2, "Vellomira");
     gameDrive('g', 4, "Vellomira");
     gameDrive('h', 5, "VELLOMIRA");
+    fake::setDrive('i', 5, "Vellomira");
+    fake::writeFile("i:\\Vellomira\\readme.txt", "no game here");
+    fake::setDrive('j', 5, "Vellomira");
+    fake::makeFolder("j:\\Vellomira\\Vellomira.exe");
     EXPECT_EQ(discover(), "e:\\Games\\Setup");
     EXPECT_EQ(fake::callCount(fake::Call::DriveType), 24);  // c to z only
 
     gameDrive('k', 5, "Vellomira");
     gameDrive('m', 5, "Vellomira");
     EXPECT_EQ(discover(), "k:");
-}
-
-TEST_F(SourceDiscovery, AMatchingDiscWithoutTheGameIsPassedOver) {
-    fake::setDrive('d', 5, "Vellomira");
-    fake::writeFile("d:\\Vellomira\\readme.txt", "no game here");
-    gameDrive('q', 5, "Vellomira");
-    EXPECT_EQ(discover(), "q:");
-
-    fake::reset();
-    fake::setModuleFileName("e:\\Games\\Setup\\update.exe");
-    fake::setDrive('d', 5, "Vellomira");
-    fake::makeFolder("d:\\Vellomira\\Vellomira.exe");  // a folder is not the game
-    EXPECT_EQ(discover(), "e:\\Games\\Setup");
 }
 
 TEST_F(SourceDiscovery, TheProgramFolderIsTheLastResort) {
@@ -93,20 +86,16 @@ TEST_F(SourceDiscovery, TheProgramFolderIsTheLastResort) {
     EXPECT_EQ(discover(), "");
 }
 
-TEST(DriveQueries, FileSizeIsTheLow32BitsOrZero) {
+// A file's size is the low 32 bits of it, and free space counts whole
+// megabytes; a file or disk that cannot be read has none.
+TEST(DriveQueries, SizesAreCutToTheirUnitsAndUnreadableOnesAreZero) {
     fake::reset();
-    fake::writeFile("c:\\Games\\small.pac", "12345");
-    EXPECT_EQ(fileSize("c:\\Games\\small.pac"), 5u);
     fake::writeFile("c:\\Games\\big.pac", "x");
     fake::setReportedSize("c:\\Games\\big.pac", 5000000000ull);
     EXPECT_EQ(fileSize("c:\\Games\\big.pac"), 705032704u);
     EXPECT_EQ(fileSize("c:\\Games\\missing.pac"), 0u);
-    fake::holdOpen("c:\\Games\\small.pac");
-    EXPECT_EQ(fileSize("c:\\Games\\small.pac"), 0u);
-}
-
-TEST(DriveQueries, FreeMegabytesRoundDownAndAnUnreadableDiskHasNone) {
-    fake::reset();
+    fake::holdOpen("c:\\Games\\big.pac");
+    EXPECT_EQ(fileSize("c:\\Games\\big.pac"), 0u);
     fake::setFreeBytes(3355443199ull);
     EXPECT_EQ(getFreeMegabytes("c:\\Program Files"), 3199u);
     fake::setFreeBytes(uint64_t{5} << 50);
