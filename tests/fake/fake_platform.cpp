@@ -429,19 +429,6 @@ void onWrite(std::function<void()> hook) {
     world.writeHook = std::move(hook);
 }
 
-// ---- Shell (test side) ----------------------------------------------------------------
-
-bool readShellLink(const std::string& linkFile, ShellLink& link) {
-    Lock lock(worldMutex);
-    std::string contents;
-    if (!readHostFile(hostPathLocked(linkFile), contents)) return false;
-    size_t newline = contents.find('\n');
-    if (newline == std::string::npos) return false;
-    link.target = contents.substr(0, newline);
-    link.workingDirectory = contents.substr(newline + 1);
-    return true;
-}
-
 // ---- Shell: opening files and choosing folders (test side) ----------------------------
 
 std::vector<ShellOpen> shellOpens() {

@@ -128,12 +128,7 @@ void onWrite(std::function<void()> hook);
 // ---- Shell ------------------------------------------------------------------
 // reset() sets 22 (common Start menu) to c:\ProgramData\Microsoft\Windows\Start
 // Menu and 23 (common Programs) to its Programs folder, and creates them.
-struct ShellLink {
-    std::string target;
-    std::string workingDirectory;
-};
 // Links are kept as files holding "target\nworkingDirectory".
-bool readShellLink(const std::string& linkFile, ShellLink& link);
 
 // ---- Shell: opening files and choosing folders ------------------------------
 struct ShellOpen {
