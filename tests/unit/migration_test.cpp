@@ -14,6 +14,8 @@ const std::string productKey = ProductConfig::registryKeyPath;
 const std::string earlierKey = "SOFTWARE\\Calder\\Quillmoor";
 const std::string programs = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
+// A machine with the earlier edition's record and both editions' readme
+// shortcuts, whose working directories are the games' folders.
 class Migration : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -23,6 +25,7 @@ protected:
         fake::setRegistryValue(earlierKey, "InstType", platform::kRegistryDword, {2, 0, 0, 0});
         readmeLink("Tessaline", "c:\\Games\\Tessaline");
         readmeLink("Quillmoor", "c:\\Games\\Quillmoor");
+        migrationEnabled = 1;
     }
     void TearDown() override {
         migrationEnabled = 0;
@@ -40,33 +43,23 @@ protected:
         return std::string(value.data.begin(), value.data.end()).c_str();
     }
 
-    static int type(const std::string& key) {
-        fake::RegistryValue value{0, {}};
-        EXPECT_TRUE(fake::registryValue(key, "InstType", value));
-        return value.data.size() == 4 ? value.data[0] : -1;
-    }
-
     std::unique_ptr<SetupEngine> engine = std::make_unique<SetupEngine>();
 };
 
-TEST_F(Migration, SwitchedOffItTouchesNothing) {
-    ASSERT_EQ(migrationEnabled, 0);
-    EXPECT_TRUE(engine->migrateEarlierRecord());
-    EXPECT_EQ(fake::callCount(fake::Call::RegistryOpenKey), 0);
-    EXPECT_EQ(fake::callCount(fake::Call::RegistryCreateKey), 0);
-    EXPECT_EQ(fake::callCount(fake::Call::LoadShellLinkWorkingDirectory), 0);
-    EXPECT_FALSE(fake::registryKeyExists(productKey));
-}
-
 TEST_F(Migration, BothShortcutsRegisterTheProductAndRepointTheEarlierEdition) {
+    migrationEnabled = 0;  // switched off, it touches nothing
+    EXPECT_TRUE(engine->migrateEarlierRecord());
+    EXPECT_FALSE(fake::registryKeyExists(productKey));
+
     migrationEnabled = 1;
     EXPECT_TRUE(engine->migrateEarlierRecord());
     EXPECT_EQ(text(productKey, "Dir"), "c:\\Games\\Tessaline");
     EXPECT_EQ(text(productKey, "CD"), "e:\\Oldgame");
-    EXPECT_EQ(type(productKey), 2);
     EXPECT_EQ(text(earlierKey, "Dir"), "c:\\Games\\Quillmoor");
     EXPECT_EQ(text(earlierKey, "CD"), "e:\\Quillmoor");
-    EXPECT_EQ(type(earlierKey), 2);
+    fake::RegistryValue type{0, {}};
+    EXPECT_TRUE(fake::registryValue(productKey, "InstType", type));
+    EXPECT_EQ(type.data, (std::vector<unsigned char>{2, 0, 0, 0}));
 
     // Now registered: the earlier record is left alone.
     fake::setRegistryText(earlierKey, "CD", "untouched");
@@ -75,7 +68,7 @@ TEST_F(Migration, BothShortcutsRegisterTheProductAndRepointTheEarlierEdition) {
 }
 
 TEST_F(Migration, ShortOrMissingPiecesTakeTheirOwnRoads) {
-    migrationEnabled = 1;
+    // A source with no folder part keeps its drive alone.
     fake::setRegistryText(earlierKey, "CD", "e:");
     EXPECT_TRUE(engine->migrateEarlierRecord());
     EXPECT_EQ(text(earlierKey, "CD"), "e:");
