@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -66,12 +65,15 @@ protected:
     SetupEngine engine;
 };
 
+// A read-only file of an earlier install is overwritten like any other.
 TEST_F(InstallFlowTest, InstallsRegistersAndReports) {
     fake::setFreeBytes(3200ull << 20);  // exactly enough
-    fake::makeFolder(kGame);           // an existing folder is not asked about
+    fake::writeFile(kGame + "\\grd.pac", "old");  // an existing folder is not asked about
+    fake::setReadOnly(kGame + "\\grd.pac", true);
     ASSERT_TRUE(engine.runInstall());
     EXPECT_EQ(kGame, engine.installDir);
     EXPECT_EQ("data", fake::readFile(kGame + "\\uninst.exe"));
+    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
     EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
     EXPECT_EQ(1, engine.installState.load());
     std::vector<fake::ShownMessage> shown = fake::shownMessages();
@@ -87,7 +89,22 @@ TEST_F(InstallFlowTest, InstallsRegistersAndReports) {
               std::vector<std::string>(status.end() - 4, status.end()));
 }
 
-TEST_F(InstallFlowTest, SpaceAndFolderFailuresAreReported) {
+// Every refusal before the copy is explained and makes nothing it should
+// not: no source, too little space, a folder declined, one that cannot be
+// made or would not fit its field.
+TEST_F(InstallFlowTest, RefusalsBeforeTheCopyAreReported) {
+    // Without a source every name would be looked for on the current
+    // drive's root.
+    copyText(engine.sourceDir, kPathCapacity, "");
+    fake::writeFile("c:\\Vellomira.exe", "stray");
+    EXPECT_FALSE(engine.runInstall());
+    ASSERT_EQ(1u, fake::shownMessages().size());
+    EXPECT_EQ("インストールするファイルの場所がわかりません。\nインストールは行われませんでした。",
+              fake::shownMessages()[0].text);
+    EXPECT_EQ("確認", fake::shownMessages()[0].caption);
+    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+
+    prepare(engine);
     fake::setFreeBytes(3199ull << 20);
     EXPECT_FALSE(engine.runInstall());
     EXPECT_EQ(3199u, engine.freeMegabytes);
@@ -159,55 +176,6 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
     EXPECT_EQ(0, engine.installState.load());
     EXPECT_EQ((std::vector<std::string>{kGame + "\nフォルダを作成します。\nよろしいですか？"}),
               texts(fake::shownMessages()));
-}
-
-TEST_F(InstallFlowTest, ReadOnlyFileOfAnEarlierInstallIsOverwritten) {
-    fake::writeFile(kGame + "\\grd.pac", "old");
-    fake::setReadOnly(kGame + "\\grd.pac", true);
-    ASSERT_TRUE(engine.runInstall());
-    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
-    EXPECT_FALSE(fake::isReadOnly(kGame + "\\grd.pac"));
-    EXPECT_EQ("data", fake::readFile(kGame + "\\Vellomira.exe"));
-}
-
-TEST_F(InstallFlowTest, UnknownSourceIsRefusedBeforeAnythingIsMade) {
-    // The program's own path does not fit: discovery finds no source.
-    const char* const labels[] = {"Vellomira", nullptr};
-    fake::setModuleFileName("c:\\" + std::string(300, 'p') + "\\setup.exe");
-    engine.initialize(kList, kUpdates, labels, nullptr, kDialog, "Torvane", "Vellomira",
-                      "Vellomira", 3200);
-    ASSERT_EQ("", std::string(engine.sourceDir));
-    fake::writeFile("c:\\Vellomira.exe", "stray");  // what "\\Vellomira.exe" would find
-    EXPECT_FALSE(engine.runInstall());
-    std::vector<fake::ShownMessage> shown = fake::shownMessages();
-    ASSERT_EQ(1u, shown.size());
-    EXPECT_EQ("インストールするファイルの場所がわかりません。\nインストールは行われませんでした。",
-              shown[0].text);
-    EXPECT_EQ("確認", shown[0].caption);
-    EXPECT_EQ(platform::kReportFlags, shown[0].flags);
-    EXPECT_FALSE(fake::exists("C:\\Games"));
-    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
-    EXPECT_EQ(0, engine.installState.load());
-}
-
-TEST_F(InstallFlowTest, SetupRunFromItsInstallFolderNeitherEmptiesNorDeletesItsData) {
-    // setup.exe in the maker's folder: its data folder is the install
-    // folder, here reached under a name in another letter case.
-    for (const char* const* name = kList; *name != nullptr; ++name) {
-        fake::writeFile(kGame + "\\" + *name, std::string("package ") + *name);
-    }
-    std::filesystem::create_directory_symlink(fake::hostPath(kGame),
-                                              fake::hostPath("C:\\Games\\Torvane\\VELLOMIRA"));
-    copyText(engine.sourceDir, kPathCapacity, "C:\\Games\\Torvane\\VELLOMIRA");
-    // The install succeeds without copying; its clean-up after a failed
-    // record deletes nothing.
-    EXPECT_TRUE(engine.runInstall());
-    fake::failCall(fake::Call::RegistrySetValue);
-    EXPECT_FALSE(engine.runInstall());
-    for (const char* const* name = kList; *name != nullptr; ++name) {
-        EXPECT_EQ(std::string("package ") + *name, fake::readFile(kGame + "\\" + *name));
-    }
-    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
 }
 
 TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
