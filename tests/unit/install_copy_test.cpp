@@ -142,12 +142,20 @@ TEST_F(InstallCopyTest, SourcesThatAreTheirTargetsAreLeftWholeAndCounted) {
     EXPECT_EQ(1000, steps());
 }
 
-TEST_F(InstallCopyTest, ClockCountsWholeSecondsAndCatchesUpOnePerCall) {
+// The clock line counts whole seconds and catches up one per call; the name
+// line turns its mark once per 131,072 calls; without a name neither moves.
+TEST_F(InstallCopyTest, StatusLinesShowTheClockAndTheFileWithATurningMark) {
+    auto shown = [](int line) { return fake::controlTextHistory(kMain, line); };
+    recordCurrentFileName("");
+    fake::advanceClock(5000);
+    for (int i = 0; i < 1000; ++i) statusTicker();
+    EXPECT_TRUE(shown(1019).empty() && shown(1021).empty());
+
     recordCurrentFileName("a.pac");
     restartClock();
     fake::advanceClock(1000);  // exactly a second does not count yet
     statusTicker();
-    EXPECT_TRUE(fake::controlTextHistory(kMain, 1021).empty());
+    EXPECT_TRUE(shown(1021).empty());
     fake::advanceClock(1);
     for (int second = 1; second < 3600; ++second) {
         statusTicker();
@@ -156,43 +164,30 @@ TEST_F(InstallCopyTest, ClockCountsWholeSecondsAndCatchesUpOnePerCall) {
     EXPECT_EQ("0:59:59", fake::controlText(kMain, 1021));
     statusTicker();
     EXPECT_EQ("1:00:00", fake::controlText(kMain, 1021));
-
     fake::advanceClock(5000);
     for (const char* expected : {"1:00:01", "1:00:02", "1:00:03", "1:00:04", "1:00:05"}) {
         statusTicker();
         EXPECT_EQ(expected, fake::controlText(kMain, 1021));
     }
-    size_t shown = fake::controlTextHistory(kMain, 1021).size();
+    EXPECT_EQ(3605u, shown(1021).size());
     statusTicker();
-    EXPECT_EQ(shown, fake::controlTextHistory(kMain, 1021).size());
-}
+    EXPECT_EQ(3605u, shown(1021).size());
 
-TEST_F(InstallCopyTest, NameLineTurnsItsMarkOncePer131072Calls) {
-    recordCurrentFileName("");
-    fake::advanceClock(5000);
-    for (int i = 0; i < 1000; ++i) statusTicker();
-    EXPECT_TRUE(fake::controlTextHistory(kMain, 1019).empty());
-    EXPECT_TRUE(fake::controlTextHistory(kMain, 1021).empty());
-
-    // The ticker's count survives earlier tests: find its phase first.
+    // The ticker's count runs on from the calls before: find its phase first.
     recordCurrentFileName("grd.pac");
-    while (fake::controlTextHistory(kMain, 1019).empty()) statusTicker();
-    for (int i = 1; i < 131072; ++i) statusTicker();
-    EXPECT_EQ(1u, fake::controlTextHistory(kMain, 1019).size());
-    std::vector<std::string> marks = {"｜", "／", "―", "＼"};
+    const size_t before = shown(1019).size();
+    while (shown(1019).size() == before) statusTicker();
     for (int turn = 0; turn < 4; ++turn) {
-        statusTicker();
         for (int i = 1; i < 131072; ++i) statusTicker();
+        EXPECT_EQ(before + 1 + turn, shown(1019).size());
+        statusTicker();
     }
-    std::vector<std::string> history = fake::controlTextHistory(kMain, 1019);
-    ASSERT_EQ(5u, history.size());
+    const std::vector<std::string> marks = {"｜", "／", "―", "＼"}, history = shown(1019);
+    ASSERT_EQ(before + 5, history.size());
     size_t first = 0;
-    while (first < marks.size() && history[0] != "grd.pac " + marks[first]) ++first;
+    while (first < marks.size() && history[before] != "grd.pac " + marks[first]) ++first;
     ASSERT_LT(first, marks.size());
-    for (size_t i = 1; i < history.size(); ++i) {
-        EXPECT_EQ("grd.pac " + marks[(first + i) % 4], history[i]);
-    }
-
+    for (size_t i = 1; i < 5; ++i) EXPECT_EQ("grd.pac " + marks[(first + i) % 4], history[before + i]);
 }
 
 TEST_F(InstallCopyTest, CancelIsCarriedThroughTheHandshakeAndFailsTheRun) {
