@@ -9,7 +9,6 @@ const char* const kDialogClass = "#32770";
 
 namespace {
 
-constexpr DWORD kPollMs = 50;
 constexpr UINT kAnswerTimeoutMs = 5000;
 
 // A window of the process with the class and, unless caption is null, the
@@ -42,13 +41,12 @@ HWND find(DWORD processId, const char* className, const std::string* caption) {
 
 HWND waitFor(DWORD processId, const char* className, const std::string* caption,
              DWORD timeoutMs) {
-    const DWORD started = GetTickCount();
-    for (;;) {
-        HWND window = find(processId, className, caption);
-        if (window != nullptr && IsWindowVisible(window)) return window;
-        if (GetTickCount() - started >= timeoutMs) return nullptr;
-        Sleep(kPollMs);
-    }
+    HWND window = nullptr;
+    waitUntil([&] {
+        window = find(processId, className, caption);
+        return window != nullptr && IsWindowVisible(window);
+    }, timeoutMs);
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
 }  // namespace
@@ -140,12 +138,7 @@ bool controlEnabled(HWND dialog, int controlId) {
 }
 
 bool waitUntilGone(HWND window, DWORD timeoutMs) {
-    const DWORD started = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - started >= timeoutMs) return false;
-        Sleep(kPollMs);
-    }
-    return true;
+    return waitUntil([&] { return !IsWindow(window); }, timeoutMs);
 }
 
 std::string hexBytes(const std::string& text) {

@@ -67,6 +67,15 @@ bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM 
                 LRESULT& answer);
 bool controlEnabled(HWND dialog, int controlId);
 
+// Polls the condition until it holds; false when it did not within timeoutMs.
+template <typename Condition>
+bool waitUntil(Condition condition, DWORD timeoutMs = kWindowTimeoutMs) {
+    for (const DWORD started = GetTickCount(); !condition(); Sleep(50)) {
+        if (GetTickCount() - started >= timeoutMs) return false;
+    }
+    return true;
+}
+
 // Waits until the window is gone; false on timeout.
 bool waitUntilGone(HWND window, DWORD timeoutMs = kWindowTimeoutMs);
 

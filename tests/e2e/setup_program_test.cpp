@@ -56,21 +56,6 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-// Every name an install or an uninstall may touch, once each: the install
-// list as start-up leaves it, then the names only the update list has.
-std::vector<std::string> listedNames() {
-    std::vector<std::string> names = {ProductConfig::gameExecutable};
-    for (int i = 1; ProductConfig::installList[i] != nullptr; ++i)
-        names.push_back(ProductConfig::installList[i]);
-    for (const char* const* name = ProductConfig::updateList; *name != nullptr; ++name) {
-        if (std::find(names.begin(), names.end(), *name) == names.end()) names.push_back(*name);
-    }
-    return names;
-}
-const std::vector<std::string> kListedNames = listedNames();
-// Names of the list entries that carry a selection flag (indexes 0 to 19).
-constexpr size_t kFlaggedNames = 20;
-
 std::string groupFolder() {
     char programs[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
@@ -160,11 +145,8 @@ BOOL CALLBACK matchBrowseDialog(HWND window, LPARAM param) {
 // The tree view of the process's folder dialog (a window other than its
 // main dialog); null when none appeared in time.
 HWND waitForFolderTree(DWORD processId, HWND except) {
-    const DWORD started = GetTickCount();
     TreeQuery query{processId, except, nullptr};
-    while (EnumWindows(matchBrowseDialog, reinterpret_cast<LPARAM>(&query)) &&
-           GetTickCount() - started < kWindowTimeoutMs)
-        Sleep(50);
+    waitUntil([&] { return !EnumWindows(matchBrowseDialog, reinterpret_cast<LPARAM>(&query)); });
     return query.tree;
 }
 
@@ -235,17 +217,13 @@ protected:
 
     // Waits until the setup buttons show the installed or the not-installed state.
     bool waitForButtons(bool installed) {
-        const DWORD started = GetTickCount();
-        while (GetTickCount() - started < kWindowTimeoutMs) {
-            if (controlEnabled(dialog, IDC_INSTALL) == !installed &&
-                controlEnabled(dialog, IDC_CHOOSE_FOLDER) == !installed &&
-                controlEnabled(dialog, IDC_UNINSTALL) == installed &&
-                controlEnabled(dialog, IDC_START_GAME) == installed &&
-                controlText(dialog, IDC_INSTALL) == kInstallLabel)
-                return true;
-            Sleep(50);
-        }
-        return false;
+        return waitUntil([&] {
+            return controlEnabled(dialog, IDC_INSTALL) == !installed &&
+                   controlEnabled(dialog, IDC_CHOOSE_FOLDER) == !installed &&
+                   controlEnabled(dialog, IDC_UNINSTALL) == installed &&
+                   controlEnabled(dialog, IDC_START_GAME) == installed &&
+                   controlText(dialog, IDC_INSTALL) == kInstallLabel;
+        });
     }
 
     int progressPosition() {
@@ -256,9 +234,8 @@ protected:
 
     // Waits until the copy has moved the bar but not finished it.
     void waitForCopyUnderWay() {
-        const DWORD started = GetTickCount();
-        while (progressPosition() <= 0 && GetTickCount() - started < kInstallTimeoutMs) Sleep(10);
-        ASSERT_GT(progressPosition(), 0) << "the copy never showed progress";
+        ASSERT_TRUE(waitUntil([&] { return progressPosition() > 0; }, kInstallTimeoutMs))
+            << "the copy never showed progress";
         ASSERT_LT(progressPosition(), 1000) << "the copy ended before it could be stopped";
     }
 
@@ -269,9 +246,14 @@ protected:
         EXPECT_EQ(code, 0u);
     }
 
+    // Every name an install or an uninstall may touch is gone from folder.
     void expectNoListedFileIn(const std::string& folder) {
-        for (const std::string& name : kListedNames)
-            EXPECT_FALSE(fileExists(joinPath(folder, name))) << name << " was left behind";
+        EXPECT_FALSE(fileExists(joinPath(folder, ProductConfig::gameExecutable)));
+        for (const char* const* list :
+             {static_cast<const char* const*>(ProductConfig::installList + 1), ProductConfig::updateList}) {
+            for (const char* const* name = list; *name != nullptr; ++name)
+                EXPECT_FALSE(fileExists(joinPath(folder, *name))) << *name << " was left behind";
+        }
     }
 
     // Opens the folder dialog with 参照: the shell's, titled, owned by the
@@ -308,17 +290,12 @@ protected:
     // Every start of the recorder so far, waiting until there are count.
     std::vector<std::string> waitForOpened(size_t count) {
         std::vector<std::string> opened;
-        const DWORD started = GetTickCount();
-        do {
+        waitUntil([&] {
             opened.clear();
             std::istringstream lines(fileExists(recordFile) ? readWholeFile(recordFile) : "");
-            for (std::string line; std::getline(lines, line);) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                opened.push_back(line);
-            }
-            if (opened.size() >= count) break;
-            Sleep(50);
-        } while (GetTickCount() - started < kWindowTimeoutMs);
+            for (std::string line; std::getline(lines, line);) opened.push_back(line.substr(0, line.find('\r')));
+            return opened.size() >= count;
+        });
         return opened;
     }
 
@@ -343,11 +320,10 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
         return colour;
     };
     const COLORREF face = GetSysColor(COLOR_BTNFACE), pathBackground = RGB(236, 233, 216);
-    const DWORD started = GetTickCount();  // the window may still be painting
-    while (GetTickCount() - started < 5000 &&
-           (pixelIn(IDC_STATUS_LINE_0) != face || pixelIn(IDC_STATUS_LINE_1) != face ||
-            pixelIn(IDC_INSTALL_PATH) != pathBackground))
-        Sleep(100);
+    waitUntil([&] {  // the window may still be painting
+        return pixelIn(IDC_STATUS_LINE_0) == face && pixelIn(IDC_STATUS_LINE_1) == face &&
+               pixelIn(IDC_INSTALL_PATH) == pathBackground;
+    }, 5000);
     EXPECT_EQ(pixelIn(IDC_STATUS_LINE_0), face);
     EXPECT_EQ(pixelIn(IDC_STATUS_LINE_1), face);
     EXPECT_EQ(pixelIn(IDC_INSTALL_PATH), pathBackground);
@@ -374,7 +350,7 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     for (auto [box, size] : {std::make_pair(IDC_PART_GRAPHICS, "1100M"),
                              std::make_pair(IDC_INSTALL_TYPE, "3200M byte")}) {
         ASSERT_TRUE(pressButton(options, box));
-        for (int i = 0; i < 100 && controlText(options, IDC_REQUIRED_SIZE) != size; ++i) Sleep(50);
+        waitUntil([&] { return controlText(options, IDC_REQUIRED_SIZE) == size; }, 5000);
         EXPECT_EQ(controlText(options, IDC_REQUIRED_SIZE), size);
     }
     ASSERT_TRUE(pressButton(options, IDC_OPTIONS_OK));
@@ -387,8 +363,10 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     ASSERT_TRUE(answerMessageBox(finished));
     EXPECT_TRUE(waitForButtons(true)) << "the buttons do not show the installed state";
 
-    for (size_t i = 0; i < kFlaggedNames; ++i) {
-        const std::string& name = kListedNames[i];
+    // The entries with a selection flag of their own (0 to 19), grd.pac
+    // among them.
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = i == 0 ? ProductConfig::gameExecutable : ProductConfig::installList[i];
         if (name == "grd.pac") {
             EXPECT_FALSE(fileExists(joinPath(game, name))) << "grd.pac was left out but copied";
         } else {

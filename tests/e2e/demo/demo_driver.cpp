@@ -40,23 +40,21 @@ void pauseForScreenshot(const std::string& markers, const char* step) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CloseHandle(file);
-    const DWORD started = GetTickCount();
-    while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES &&
-           GetTickCount() - started < kScreenshotTimeoutMs)
-        Sleep(100);
+    e2e::waitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   kScreenshotTimeoutMs);
 }
 
 // The next message: a completion ("終了"), or a warning or question ("確認").
 HWND waitForClosingMessage(DWORD processId, DWORD timeoutMs = e2e::kExitTimeoutMs) {
-    const DWORD started = GetTickCount();
-    while (GetTickCount() - started < timeoutMs) {
+    HWND box = nullptr;
+    e2e::waitUntil([&] {
         for (const char* caption : {"終了", "確認"}) {
-            HWND box = e2e::findWindow(processId, e2e::kDialogClass, caption);
-            if (box != nullptr && IsWindowVisible(box)) return box;
+            box = e2e::findWindow(processId, e2e::kDialogClass, caption);
+            if (box != nullptr && IsWindowVisible(box)) return true;
         }
-        Sleep(50);
-    }
-    return nullptr;
+        return false;
+    }, timeoutMs);
+    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
 }
 
 int fail(const char* what) {
