@@ -4,10 +4,9 @@
 
 namespace e2e {
 
-const char* const kRecordKey = "SOFTWARE\\Torvane\\Vellomira";
-
 namespace {
 
+const char* const kRecordKey = "SOFTWARE\\Torvane\\Vellomira";
 const char* const kMakerKey = "SOFTWARE\\Torvane";
 
 std::string folderOfThisProgram() {
@@ -16,17 +15,6 @@ std::string folderOfThisProgram() {
     if (length == 0 || length >= sizeof path) return std::string();
     std::string text(path);
     return text.substr(0, text.find_last_of('\\'));
-}
-
-std::string queryText(HKEY key, const char* name) {
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string("<missing>");
-    return value;
 }
 
 ULONGLONG asNumber(const FILETIME& time) {
@@ -71,19 +59,13 @@ bool setPastTimes(const std::string& path, WORD year, WORD month, WORD day) {
 }
 
 bool writeRecord(const std::string& dir, const std::string& cd, DWORD instType) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    bool ok =
-        RegSetValueExA(key, "Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                       static_cast<DWORD>(dir.size() + 1)) == ERROR_SUCCESS &&
-        RegSetValueExA(key, "CD", 0, REG_SZ, reinterpret_cast<const BYTE*>(cd.c_str()),
-                       static_cast<DWORD>(cd.size() + 1)) == ERROR_SUCCESS &&
-        RegSetValueExA(key, "InstType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&instType),
-                       sizeof instType) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
+    auto set = [](const char* name, DWORD type, const void* data, size_t size) {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRecordKey, name, type, data,
+                               static_cast<DWORD>(size)) == ERROR_SUCCESS;
+    };
+    return set("Dir", REG_SZ, dir.c_str(), dir.size() + 1) &&
+           set("CD", REG_SZ, cd.c_str(), cd.size() + 1) &&
+           set("InstType", REG_DWORD, &instType, sizeof instType);
 }
 
 void removeRecord() {
@@ -95,18 +77,20 @@ void removeRecord() {
 Record readRecord() {
     Record record;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return record;
-    record.present = true;
-    record.dir = queryText(key, "Dir");
-    record.cd = queryText(key, "CD");
+    record.present = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (record.present) RegCloseKey(key);
+    auto text = [](const char* name) {
+        char value[1024] = {};
+        DWORD size = sizeof value;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, kRecordKey, name, RRF_RT_REG_SZ, nullptr, value,
+                            &size) == ERROR_SUCCESS ? std::string(value) : std::string("<missing>");
+    };
+    record.dir = text("Dir");
+    record.cd = text("CD");
     DWORD size = sizeof record.instType;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, "InstType", nullptr, &type,
-                         reinterpret_cast<BYTE*>(&record.instType), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRecordKey, "InstType", RRF_RT_REG_DWORD, nullptr,
+                     &record.instType, &size) != ERROR_SUCCESS)
         record.instType = 0xFFFFFFFF;
-    RegCloseKey(key);
     return record;
 }
 

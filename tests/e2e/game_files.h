@@ -31,7 +31,6 @@ bool setPastTimes(const std::string& path, WORD year, WORD month, WORD day);
 
 // The game's registration record under HKEY_LOCAL_MACHINE, in the same
 // (32-bit) registry view as the programs.
-extern const char* const kRecordKey;
 bool writeRecord(const std::string& dir, const std::string& cd, DWORD instType);
 void removeRecord();
 struct Record {
