@@ -96,7 +96,6 @@ struct World {
     uint32_t nextThreadId = 100;
     std::vector<ShellOpen> shellOpens;
     int comSessions = 0;
-    std::map<std::string, std::string> longPathNames;
     std::vector<std::string> browseAnswers;
     std::vector<BrowseRequest> browseRequests;
 };
@@ -439,11 +438,6 @@ std::vector<ShellOpen> shellOpens() {
 int openComSessions() {
     Lock lock(worldMutex);
     return world.comSessions;
-}
-
-void setLongPathName(const std::string& path, const std::string& longPath) {
-    Lock lock(worldMutex);
-    world.longPathNames[path] = longPath;
 }
 
 void chooseInBrowser(const std::string& folder) {
@@ -956,13 +950,11 @@ void endCom() {
     --world.comSessions;
 }
 
-bool longPathName(const char* path, char* buffer, size_t capacity) {
+// The fake knows no long forms: every path goes to the shell as given.
+bool longPathName(const char* path, char*, size_t) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::LongPathName, path)) return false;
-    auto found = world.longPathNames.find(path);
-    if (found == world.longPathNames.end() || found->second.size() >= capacity) return false;
-    fake::copyBounded(buffer, capacity, found->second);
-    return true;
+    fake::failsLocked(Call::LongPathName, path);
+    return false;
 }
 
 bool shellOpenFile(const char* path, const char* parameters) {

@@ -140,9 +140,6 @@ struct ShellOpen {
 std::vector<ShellOpen> shellOpens();
 // COM sessions started and not yet ended.
 int openComSessions();
-// The long form longPathName gives for path; a path without one has none
-// (as a missing file has not).
-void setLongPathName(const std::string& path, const std::string& longPath);
 // The user's answer to the next browse dialog: the folder chosen, or "" for
 // a virtual folder (one with no file-system path). Without an answer the
 // user cancels.
