@@ -107,17 +107,9 @@ std::string controlText(HWND dialog, int controlId) {
     return text;
 }
 
-std::string messageBoxText(HWND box) {
-    return controlText(box, 0xFFFF);
-}
-
 bool pressButton(HWND dialog, int controlId) {
     HWND button = GetDlgItem(dialog, controlId);
     return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-}
-
-bool answerMessageBox(HWND box, int answer) {
-    return pressButton(box, answer);
 }
 
 bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM lParam,
@@ -130,15 +122,6 @@ bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM 
         return false;
     answer = static_cast<LRESULT>(result);
     return true;
-}
-
-bool controlEnabled(HWND dialog, int controlId) {
-    HWND control = GetDlgItem(dialog, controlId);
-    return control != nullptr && IsWindowEnabled(control);
-}
-
-bool waitUntilGone(HWND window, DWORD timeoutMs) {
-    return waitUntil([&] { return !IsWindow(window); }, timeoutMs);
 }
 
 std::string hexBytes(const std::string& text) {

@@ -53,19 +53,21 @@ HWND waitForDialog(DWORD processId, DWORD timeoutMs = kWindowTimeoutMs);
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int controlId);
 // The text of a message box (its static control 0xFFFF).
-std::string messageBoxText(HWND box);
+inline std::string messageBoxText(HWND box) { return controlText(box, 0xFFFF); }
 
 // Posts BM_CLICK to the dialog's control; false when the control is missing.
 bool pressButton(HWND dialog, int controlId);
 // Closes a message box with its only button (OK) or, for a question, with
 // the answer given (IDYES or IDNO).
-bool answerMessageBox(HWND box, int answer = IDOK);
+inline bool answerMessageBox(HWND box, int answer = IDOK) { return pressButton(box, answer); }
 
 // Sends a message to the dialog's control and waits for the answer at most a
 // few seconds; false when the control is missing or did not answer.
 bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM lParam,
                 LRESULT& answer);
-bool controlEnabled(HWND dialog, int controlId);
+inline bool controlEnabled(HWND dialog, int controlId) {
+    return IsWindowEnabled(GetDlgItem(dialog, controlId)) != FALSE;
+}
 
 // Polls the condition until it holds; false when it did not within timeoutMs.
 template <typename Condition>
@@ -77,7 +79,9 @@ bool waitUntil(Condition condition, DWORD timeoutMs = kWindowTimeoutMs) {
 }
 
 // Waits until the window is gone; false on timeout.
-bool waitUntilGone(HWND window, DWORD timeoutMs = kWindowTimeoutMs);
+inline bool waitUntilGone(HWND window, DWORD timeoutMs = kWindowTimeoutMs) {
+    return waitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
 
 // Bytes shown as hex, for failure messages about code page 932 texts.
 std::string hexBytes(const std::string& text);
