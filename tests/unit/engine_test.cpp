@@ -13,18 +13,11 @@
 
 namespace {
 
-TEST(EngineState, FileListsAreCopiedWholeAndEndWithAnEmptyName) {
-    // Replacing frees the old list (the leak checker would see it otherwise).
-    FileList list = SetupEngine::replaceFileList(nullptr, ProductConfig::installList);
-    std::string longest(127, 'n');
-    const char* const longList[] = {longest.c_str(), "next", nullptr};
-    list = SetupEngine::replaceFileList(list, longList);
-    EXPECT_EQ(std::string(list[0]), longest);
-    EXPECT_STREQ(list[1], "next");
-    EXPECT_STREQ(list[2], "");
-    // An empty name ends the list, and nothing after it is kept: freeing the
-    // list frees every name (the leak checker would see one left over).
+// An empty name ends a list, and nothing after it is kept: replacing and
+// freeing a list frees every name (the leak checker would see one left).
+TEST(EngineState, FileListsEndWithAnEmptyName) {
     const char* const gap[] = {"a", "", "b", nullptr};
+    FileList list = SetupEngine::replaceFileList(nullptr, ProductConfig::installList);
     list = SetupEngine::replaceFileList(list, gap);
     EXPECT_STREQ(list[0], "a");
     EXPECT_STREQ(list[1], "");
@@ -79,19 +72,14 @@ TEST(EngineState, InitializeTakesTheNamesTheSourceAndTheRecord) {
     EXPECT_EQ(engine->installState, 0);
     EXPECT_STREQ(engine->sourceDir, "e:\\Other");
     EXPECT_EQ(fake::openRegistryKeys(), 0);
-}
 
-// A source root too long to take the data folder's name stays as it is; a
-// program folder that does not fit at all leaves the source unknown.
-TEST(EngineState, ASourceRootTooLongForTheDataFolderIsNotCut) {
+    // A source root too long to take the data folder's name stays as it is;
+    // a program folder that does not fit at all leaves the source unknown.
     fake::reset();
-    auto engine = std::make_unique<SetupEngine>();
     for (size_t length : {252, 300}) {
         const std::string folder = "c:\\" + std::string(length, 'f');
         fake::setModuleFileName(folder + "\\update.exe");
-        engine->initialize(ProductConfig::installList, ProductConfig::updateList,
-                           ProductConfig::volumeLabelList, nullptr, nullptr, "Torvane",
-                           "Vellomira", "Vellomira", 3200);
+        initialize();
         EXPECT_EQ(std::string(engine->sourceDir), length == 252 ? folder : "");
     }
 }
