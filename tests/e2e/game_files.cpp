@@ -77,7 +77,8 @@ void removeRecord() {
 Record readRecord() {
     Record record;
     HKEY key = nullptr;
-    record.present = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    record.present =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
     if (record.present) RegCloseKey(key);
     auto text = [](const char* name) {
         char value[1024] = {};

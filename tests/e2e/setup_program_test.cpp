@@ -249,8 +249,8 @@ protected:
     // Every name an install or an uninstall may touch is gone from folder.
     void expectNoListedFileIn(const std::string& folder) {
         EXPECT_FALSE(fileExists(joinPath(folder, ProductConfig::gameExecutable)));
-        for (const char* const* list :
-             {static_cast<const char* const*>(ProductConfig::installList + 1), ProductConfig::updateList}) {
+        const char* const* installed = ProductConfig::installList + 1;
+        for (const char* const* list : {installed, ProductConfig::updateList}) {
             for (const char* const* name = list; *name != nullptr; ++name)
                 EXPECT_FALSE(fileExists(joinPath(folder, *name))) << *name << " was left behind";
         }
@@ -274,7 +274,7 @@ protected:
         HTREEITEM current = treeItem(tree, TVGN_CARET, nullptr);
         EXPECT_TRUE(sameText(itemText(tree, current), selected)) << itemText(tree, current);
         // While the folder dialog is open, the window takes no install.
-        EXPECT_FALSE(IsWindowEnabled(dialog)) << "the setup window stays live under the folder dialog";
+        EXPECT_FALSE(IsWindowEnabled(dialog)) << "the window stays live under the folder dialog";
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_INSTALL)));
         EXPECT_EQ(waitForBox(kOptionsCaption, 1000), nullptr)
@@ -293,7 +293,8 @@ protected:
         waitUntil([&] {
             opened.clear();
             std::istringstream lines(fileExists(recordFile) ? readWholeFile(recordFile) : "");
-            for (std::string line; std::getline(lines, line);) opened.push_back(line.substr(0, line.find('\r')));
+            for (std::string line; std::getline(lines, line);)
+                opened.push_back(line.substr(0, line.find('\r')));
             return opened.size() >= count;
         });
         return opened;
@@ -366,11 +367,12 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     // The entries with a selection flag of their own (0 to 19), grd.pac
     // among them.
     for (int i = 0; i < 20; ++i) {
-        const std::string name = i == 0 ? ProductConfig::gameExecutable : ProductConfig::installList[i];
+        const std::string name = i ? ProductConfig::installList[i] : ProductConfig::gameExecutable;
+        const std::string copy = joinPath(game, name);
         if (name == "grd.pac") {
-            EXPECT_FALSE(fileExists(joinPath(game, name))) << "grd.pac was left out but copied";
+            EXPECT_FALSE(fileExists(copy)) << "grd.pac was left out but copied";
         } else {
-            EXPECT_TRUE(readWholeFile(joinPath(game, name)) == readWholeFile(joinPath(discFolder, name)))
+            EXPECT_TRUE(readWholeFile(copy) == readWholeFile(joinPath(discFolder, name)))
                 << name << " is missing or differs from the disc";
         }
     }

@@ -162,7 +162,8 @@ TEST_F(InstallCopyTest, StatusLinesShowTheClockAndTheFileWithATurningMark) {
     size_t first = 0;
     while (first < marks.size() && history[before] != "grd.pac " + marks[first]) ++first;
     ASSERT_LT(first, marks.size());
-    for (size_t i = 1; i < 5; ++i) EXPECT_EQ("grd.pac " + marks[(first + i) % 4], history[before + i]);
+    for (size_t i = 1; i < 5; ++i)
+        EXPECT_EQ("grd.pac " + marks[(first + i) % 4], history[before + i]);
 }
 
 TEST_F(InstallCopyTest, CancelIsCarriedThroughTheHandshakeAndFailsTheRun) {
