@@ -186,6 +186,7 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     fake::setReadOnly(kGame + "\\grd_2.pac", true);
     fake::writeFile(kGame + "\\save.dat", "mine");
     fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", kGame);
+    ASSERT_TRUE(engine.createShortcutGroup(1));
 
     fake::answerNext(platform::kAnswerNo);
     EXPECT_FALSE(engine.runUninstall());
@@ -200,6 +201,7 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     EXPECT_FALSE(fake::exists(kGame + "\\grd_2.pac"));
     EXPECT_EQ("mine", fake::readFile(kGame + "\\save.dat"));
     EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
+    EXPECT_FALSE(fake::exists(std::string(engine.shellFolder) + "\\Torvane"));
     EXPECT_EQ(0, engine.installState.load());
 
     // The record is gone now: the uninstall fails and keeps the state.
@@ -230,7 +232,7 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     EXPECT_TRUE(fake::registryKeyExists(ProductConfig::registryKeyPath));
     const char* const climbing[] = {"..\\..\\victim.txt", "..", "C:\\victim.txt", nullptr};
     engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, climbing);
-    engine.deleteInstalledFiles("C:\\Games\\Torvane");
+    EXPECT_EQ(engine.deleteInstalledFiles("C:\\Games\\Torvane"), nullptr);
     engine.deleteInstalledFiles("C:\\Games\\Torvane\\..");
     EXPECT_TRUE(fake::exists("C:\\victim.txt"));
     EXPECT_TRUE(fake::exists("C:\\Games\\grd.pac"));

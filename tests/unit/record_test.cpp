@@ -50,10 +50,14 @@ TEST_F(RegistrationRecord, WriteThenReadRestoresAllThreeValues) {
     }
 }
 
-// A value too long for its field, or filling it with no NUL, fails the read
-// and leaves no unended text; a text stored without its NUL is ended.
+// A missing value, one too long for its field, or one filling it with no
+// NUL fails the read and leaves no unended text; a text stored without its
+// NUL is ended.
 TEST_F(RegistrationRecord, StoredValuesNeverReachPastTheirFields) {
-    std::strcpy(engine->installDir, "old dir");
+    fake::setRegistryText(recordKey, "Dir", "old dir");
+    EXPECT_FALSE(engine->readRecord());  // a record without its CD is none
+    fake::setRegistryText(recordKey, "CD", "e:");
+    fake::setRegistryValue(recordKey, "InstType", platform::kRegistryDword, {1, 0, 0, 0});
     fake::setRegistryText(recordKey, "Dir", std::string(300, 'x'));
     EXPECT_FALSE(engine->readRecord());
     EXPECT_STREQ(engine->installDir, "old dir");
@@ -62,8 +66,6 @@ TEST_F(RegistrationRecord, StoredValuesNeverReachPastTheirFields) {
     EXPECT_FALSE(engine->readRecord());
     EXPECT_STREQ(engine->installDir, "");
     fake::setRegistryValue(recordKey, "Dir", platform::kRegistryText, {'a', 'b', 'c'});
-    fake::setRegistryText(recordKey, "CD", "e:");
-    fake::setRegistryValue(recordKey, "InstType", platform::kRegistryDword, {1, 0, 0, 0});
     std::memset(engine->installDir, 'z', kPathCapacity - 1);
     ASSERT_TRUE(engine->readRecord());
     EXPECT_STREQ(engine->installDir, "abc");

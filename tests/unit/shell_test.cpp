@@ -84,9 +84,12 @@ TEST_F(Shell, DocumentsOpenFromTheirFolderOrNotAtAll) {
 }
 
 // The game starts in its folder; a start the shell refused, or could not be
-// asked for, is no start.
+// asked for, or whose path would not fit, is no start.
 TEST_F(Shell, TheGameStartsInItsFolderAndARefusalIsNoStart) {
     ASSERT_TRUE(engine->startGame());
+    std::strcpy(engine->installDir, ("c:\\" + std::string(250, 'x')).c_str());
+    EXPECT_FALSE(engine->startGame());
+    std::strcpy(engine->installDir, gameFolder.c_str());
     fake::failCall(fake::Call::ShellOpenFile);
     EXPECT_FALSE(engine->startGame());
     fake::failCall(fake::Call::StartCom);
