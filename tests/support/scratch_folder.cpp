@@ -19,19 +19,6 @@ ScratchFolder::ScratchFolder() {
     makeFolder(path_);
 }
 
-ScratchFolder::~ScratchFolder() {
-    removeTree(path_);
-}
-
-std::string ScratchFolder::pathOf(const std::string& name) const {
-    return joinPath(path_, name);
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '\\') return folder + name;
-    return folder + "\\" + name;
-}
-
 bool makeFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE || folderExists(path);
 }

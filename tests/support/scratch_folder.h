@@ -6,32 +6,35 @@
 
 #include <string>
 
+// folder\name, with one backslash between them.
+inline std::string joinPath(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+}
+// Removes a folder with all its contents, read-only ones too; true when
+// nothing is left.
+bool removeTree(const std::string& path);
+
 // A new empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.
 class ScratchFolder {
 public:
     ScratchFolder();
-    ~ScratchFolder();
+    ~ScratchFolder() { removeTree(path_); }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& path() const { return path_; }
     // The path of name (a file or a folder) inside the folder.
-    std::string pathOf(const std::string& name) const;
+    std::string pathOf(const std::string& name) const { return joinPath(path_, name); }
 
 private:
     std::string path_;
 };
 
-// folder\name, with one backslash between them.
-std::string joinPath(const std::string& folder, const std::string& name);
 // True when the folder exists afterwards (made now or already there).
 bool makeFolder(const std::string& path);
 bool folderExists(const std::string& path);
 bool fileExists(const std::string& path);
-// Removes a folder with all its contents, read-only ones too; true when
-// nothing is left.
-bool removeTree(const std::string& path);
 
 // Replaces the file's contents; false when it could not all be written.
 bool writeWholeFile(const std::string& path, const std::string& contents);
