@@ -47,9 +47,9 @@ TEST(BoundedText, BackslashesInsideDoubleByteCharactersAreNotSeparators) {
     char real[64] = "c:\\\x83\x5C\\";
     EXPECT_EQ(trailingBackslash(real), real + 5);
 
-    char noSeparator[16] = "\x95\x5C\x83\x5C";
+    char noSeparator[16] = "\x95\x5C\x83\x5C\xE0\x5C";  // lead bytes low and high
     EXPECT_FALSE(cutAtLastBackslash(noSeparator));
-    EXPECT_STREQ(noSeparator, "\x95\x5C\x83\x5C");
+    EXPECT_STREQ(noSeparator, "\x95\x5C\x83\x5C\xE0\x5C");
 
     char module[64] = "e:\\Games\\Setup\\update.exe";
     EXPECT_TRUE(cutAtLastBackslash(module));

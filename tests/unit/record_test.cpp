@@ -150,10 +150,14 @@ TEST_F(Migration, BothShortcutsRegisterTheProductAndRepointTheEarlierEdition) {
 }
 
 TEST_F(Migration, ShortOrMissingPiecesTakeTheirOwnRoads) {
-    // A source with no folder part keeps its drive alone.
-    fake::setRegistryText(earlierKey, "CD", "e:");
-    EXPECT_TRUE(engine->migrateEarlierRecord());
-    EXPECT_EQ(text(earlierKey, "CD"), "e:");
+    // A source with no folder part keeps its drive alone; a drive's root
+    // takes the earlier edition's folder.
+    for (const std::string cd : {"e:", "e:\\"}) {
+        SetUp();
+        fake::setRegistryText(earlierKey, "CD", cd);
+        EXPECT_TRUE(engine->migrateEarlierRecord());
+        EXPECT_EQ(text(earlierKey, "CD"), cd.size() < 3 ? cd : cd + "Quillmoor");
+    }
 
     // Without the earlier edition's own shortcut its record goes.
     SetUp();
