@@ -99,9 +99,14 @@ public:
     // either file cannot be opened or the data could not be written.
     bool copyFile(const char* target, const char* source);
     // Copies both lists from the data folder beside the program into
-    // installDir and reports the outcome; true when the data folder is there
-    // and every file of it that is listed was updated.
+    // installDir and reports the outcome; true when every listed file found
+    // there was updated. All or nothing: false leaves the game files as
+    // they were.
     bool runUpdate();
+    // Puts back the game files of an update that was ended in its replace
+    // step and removes what any earlier update left in installDir; false,
+    // reported, when a file could not be put back.
+    bool recoverUpdate();
 
     // ---- Install copy with progress -----------------------------------------
     bool runInstallCopy();
