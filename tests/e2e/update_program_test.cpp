@@ -1,6 +1,7 @@
 // update.exe driven through its window, as a user would: the question, the
 // refusal without an installed game, the update of a registered game, a
-// game file held open by the running game, a data folder that is the game
+// game file held open by the running game, which stops the whole update, a
+// data folder that is the game
 // folder, a program without its data folder, the single running copy and an
 // install folder that has gone.
 #include <gtest/gtest.h>
@@ -194,12 +195,16 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
     EXPECT_FALSE(fileExists(joinPath(gameFolder, "se.pac"))) << "a file came from nowhere";
 }
 
-TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) {
-    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"grd.pac", pattern(200000, 'g'), 2002},
-                                         {"vic.pac", pattern(70000, 'v'), 2003},
-                                         {"srp_6.pac", "only in the update list", 2005}}));
-    for (const char* name : {"grd.pac", "vic.pac", "srp_6.pac"})
-        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, name), std::string("old ") + name));
+// The running game holds a file in the middle of the lists: no game file
+// changes, and it says so; once the game has ended, the same update makes
+// every file new.
+TEST_F(UpdateProgram, AFileTheRunningGameHoldsStopsTheWholeUpdate) {
+    const std::vector<NewFile> files = {{"grd.pac", pattern(200000, 'g'), 2002},
+                                        {"vic.pac", pattern(70000, 'v'), 2003},
+                                        {"srp_6.pac", "only in the update list", 2005}};
+    ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
+    for (const NewFile& file : files)
+        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, file.name), "old " + file.name));
     ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
     // The game reads vic.pac, sharing it as the C runtime's fopen does.
     const std::string held = joinPath(gameFolder, "vic.pac");
@@ -209,17 +214,25 @@ TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) 
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
     ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    ASSERT_NO_FATAL_FAILURE(
-        expectOnlyWarning("vic.pac\nを更新できませんでした。\nアップデートは完了していません。"));
+    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
+        "vic.pac\nを置き換えられませんでした。\nゲームを終了してから、もう一度アップデートしてください。\n"
+        "ゲームのファイルは変更されていません。"));
     CloseHandle(game);
-
-    EXPECT_EQ(readWholeFile(held), "old vic.pac");
-    EXPECT_TRUE(readWholeFile(joinPath(gameFolder, "grd.pac")) == pattern(200000, 'g'));
-    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "srp_6.pac")), "only in the update list");
+    for (const NewFile& file : files)
+        EXPECT_EQ(readWholeFile(joinPath(gameFolder, file.name)), "old " + file.name);
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(gameFolder, "*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileA(joinPath(gameFolder, "~*").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND finished = waitForBox(kFinishedCaption);
+    ASSERT_NE(finished, nullptr) << "no completion message after the game ended";
+    ASSERT_TRUE(answerMessageBox(finished));
+    expectExitCodeZero();
+    for (const NewFile& file : files)
+        EXPECT_TRUE(readWholeFile(joinPath(gameFolder, file.name)) == file.contents) << file.name;
 }
 
 TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
