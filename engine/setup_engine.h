@@ -9,7 +9,7 @@
 //   engine/registration_record.cpp  the registry record
 //   engine/migration.cpp            the earlier edition's record
 //   transfer/file_copier.cpp        copyFile
-//   transfer/update_run.cpp         runUpdate
+//   transfer/update_run.cpp         runUpdate, recoverUpdate
 //   transfer/install_copy.cpp       the threaded install copy with progress
 //   transfer/install_flow.cpp       install and uninstall
 //   shell/shortcuts.cpp             the start-menu group

@@ -33,7 +33,7 @@ const char kTooLittleSpace[] =
     "インストール先のドライブの空き容量が足りません。\nアップデートするには 約%uMの空き容量が"
     "必要です。\nアップデートは行われませんでした。";
 const char kNotPutBack[] =
-    "前回のアップデートが途中で終わっています。\n%s\nを元に戻せませんでした。\n"
+    "アップデートが途中で止まっています。\n%s\nを元に戻せませんでした。\n"
     "ゲームを終了してから、もう一度アップデートを起動してください。";
 const char kFolderInvalid[] =
     "インストール先のフォルダが正しくありません。\nアップデートは行われませんでした。";
@@ -179,8 +179,8 @@ uint64_t missingRoom(const SetupEngine& engine, const UpdateFiles& files) {
     for (const UpdateFile& file : files) {
         if (file.present) needed += (file.size + kClusterBytes - 1) / kClusterBytes * kClusterBytes;
     }
-    uint64_t free = 0;
-    if (!platform::diskFreeBytes(engine.installDir, free) || free >= needed) return 0;
+    uint64_t freeBytes = 0;
+    if (!platform::diskFreeBytes(engine.installDir, freeBytes) || freeBytes >= needed) return 0;
     return (needed + kMegabyte - 1) / kMegabyte;
 }
 
