@@ -12,6 +12,7 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
+#include "transfer/checksum_file.h"
 
 namespace {
 
@@ -327,7 +328,8 @@ TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
 
     // A listed name that is one of them, in any case or with the trailing
     // dots and blanks the system drops, or that leaves the game folder.
-    for (const char* name : {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac"}) {
+    for (const char* name :
+         {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac", "sub\\grd.pac", "c:grd.pac"}) {
         SCOPED_TRACE(name);
         fake::reset();
         fake::makeFolder(kInstallFolder);
@@ -338,6 +340,37 @@ TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
         EXPECT_FALSE(engine.runUpdate());
         expectWarning(name);
         EXPECT_FALSE(fake::exists(targetOf(name)));
+    }
+}
+
+// The checksum file's lines as players' tools write them, and lines that
+// are none: a name is found only in a line of its own form.
+TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
+    struct Row {
+        const char* text;
+        const char* name;
+        bool found;
+        uint32_t checksum;
+    };
+    const Row rows[] = {
+        {"a.pac 0123ABCD\r\n", "a.pac", true, 0x0123ABCD},
+        {"\n;\nab\n; a.pac 00000000\r\nA.PAC 89abcdef\n", "a.pac", true, 0x89ABCDEF},
+        {"a b.pac\t \t0123cdef  \r\n", "a b.pac", true, 0x0123CDEF},
+        {"x 00000001", "x", true, 1},
+        {"a.pac 01234567\na.pac 89ABCDEF\n", "a.pac", true, 0x01234567},
+        {"a.pac 0123ABCG\n", "a.pac", false, 0},
+        {"a.pac 0123AB:D\n", "a.pac", false, 0},
+        {"a.pac0123ABCD\n", "a.pac", false, 0},
+        {"         0123ABCD\n", "", false, 0},
+        {"b.pac 0123ABCD\n", "a.pac", false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        uint32_t checksum = 0;
+        EXPECT_EQ(row.found, findChecksum(row.text, row.name, checksum));
+        if (row.found) {
+            EXPECT_EQ(row.checksum, checksum);
+        }
     }
 }
 
