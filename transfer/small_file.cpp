@@ -13,7 +13,6 @@ constexpr size_t kSmallFileLimit = 1 << 20;
 bool readSmallFile(const char* path, std::string& text) {
     platform::Stream* stream = platform::openStream(path, "rb");
     if (stream == nullptr) return false;
-    text.clear();
     char block[4096];
     size_t read;
     do {

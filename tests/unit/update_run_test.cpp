@@ -29,6 +29,11 @@ const platform::FileTimes kOldTimes{1, 2, 3};
 // What the program keeps in the game folder while it updates.
 const char* const kLeftovers[] = {"~UPDATE.NEW", "~UPDATE.OLD", "~UPDATE.LOG", "~UPDATE.TMP"};
 
+// A new file's contents; one takes several copy blocks.
+std::string newContents(const std::string& name) {
+    return "new " + name + (name == "vic.pac" ? std::string(200000, 'v') : "");
+}
+
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
 std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
 
@@ -60,7 +65,7 @@ protected:
         for (const char* const* list : {static_cast<const char* const*>(ProductConfig::installList),
                                         ProductConfig::updateList}) {
             for (const char* const* name = list; *name != nullptr; ++name) {
-                fake::writeFile(sourceOf(*name), std::string("new ") + *name);
+                fake::writeFile(sourceOf(*name), newContents(*name));
                 fake::setTimes(sourceOf(*name), kSourceTimes);
                 fake::writeFile(targetOf(*name), "old");
                 fake::setTimes(targetOf(*name), kOldTimes);
@@ -73,7 +78,7 @@ protected:
     }
     void expectUpdated(const std::string& name) {
         SCOPED_TRACE(name);
-        EXPECT_EQ("new " + name, fake::readFile(targetOf(name)));
+        EXPECT_EQ(newContents(name), fake::readFile(targetOf(name)));
         EXPECT_FALSE(fake::isReadOnly(targetOf(name)));
         platform::FileTimes times = fake::times(targetOf(name));
         EXPECT_EQ(kSourceTimes.creation, times.creation);
@@ -230,7 +235,8 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"too little room for the staged files", false,
          [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
         {"a damaged source", true,
-         [] { fake::writeFile(sourceOf("se.pac"), "new se.paX"); }, "se.pac" + std::string(kDamaged)},
+         [] { fake::writeFile(sourceOf("se.pac"), "new se.paX"); },
+         "se.pac" + std::string(kDamaged)},
         {"a listed file missing from the release", true,
          [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
          "srp_6.pac" + std::string(kDamaged)},
@@ -242,6 +248,12 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "srp_6.pac" + std::string(kDamaged)},
         {"a checksum file that cannot be read", true,
          [] { fake::failCallFor(fake::Call::OpenStream, kChecksumFile); },
+         "update.sfv" + std::string(kDamaged)},
+        {"a checksum file larger than any release's", true,
+         [] {
+             std::string lines = fake::readFile(kChecksumFile);
+             fake::writeFile(kChecksumFile, lines + std::string(1 << 20, ';'));
+         },
          "update.sfv" + std::string(kDamaged)},
     };
     for (const Row& row : rows) {
