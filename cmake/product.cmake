@@ -30,7 +30,7 @@ set(product_source_root "${CMAKE_CURRENT_LIST_DIR}/..")
 # Single values that are file or folder names, texts, and lists.
 set(product_names TITLE MAKER DATA_FOLDER GAME_EXECUTABLE)
 set(product_texts WINDOW_CLASS SETUP_HEADING REGISTRY_KEY)
-set(product_lists INSTALL_LIST UPDATE_LIST VOLUME_LABELS SIZES)
+set(product_lists INSTALL_LIST UPDATE_LIST VOLUME_LABELS SIZES PART_SIZES)
 set(product_required ${product_names} ${product_texts} ${product_lists})
 set(product_optional REGISTRY_KEY_DIFFERS)
 
@@ -255,21 +255,45 @@ function(product_check_registry_key)
   endif()
 endfunction()
 
-function(product_check_sizes)
-  list(LENGTH PRODUCT_SIZES count)
+# A list of four sizes, each a whole number of megabytes from least up to
+# product_size_limit; <valid> says whether all are.
+function(product_check_megabytes valid setting least meaning)
+  list(LENGTH PRODUCT_${setting} count)
+  set(all_valid TRUE)
   if(NOT count EQUAL 4)
-    product_problem("PRODUCT_SIZES has ${count} values; it needs 4: the size required at \
-      start, install type 2, install type 1 and a spare")
+    product_problem("PRODUCT_${setting} has ${count} values; it needs 4: ${meaning}")
+    set(all_valid FALSE)
   endif()
   set(index 0)
-  foreach(size IN LISTS PRODUCT_SIZES)
-    if(NOT size MATCHES "^[1-9][0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?$"
-       OR size GREATER product_size_limit)
-      product_problem("PRODUCT_SIZES entry ${index} \"${size}\" is not a whole number of \
-        megabytes from 1 to ${product_size_limit}")
+  foreach(size IN LISTS PRODUCT_${setting})
+    if(NOT size MATCHES "^(0|[1-9][0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?)$"
+       OR size GREATER product_size_limit OR size LESS least)
+      product_problem("PRODUCT_${setting} entry ${index} \"${size}\" is not a whole number \
+        of megabytes from ${least} to ${product_size_limit}")
+      set(all_valid FALSE)
     endif()
     math(EXPR index "${index} + 1")
   endforeach()
+  set(${valid} ${all_valid} PARENT_SCOPE)
+endfunction()
+
+function(product_check_sizes)
+  product_check_megabytes(valid SIZES 1 "the size required at start, install type 2, \
+    install type 1 and a spare")
+  # The install options dialog adds up the parts chosen; a part may be too
+  # small to count.
+  product_check_megabytes(valid PART_SIZES 0 "the graphics chosen, the graphics not \
+    chosen, the music and the voices")
+  if(valid)
+    list(GET PRODUCT_PART_SIZES 0 graphics)
+    list(GET PRODUCT_PART_SIZES 2 music)
+    list(GET PRODUCT_PART_SIZES 3 voices)
+    math(EXPR all "${graphics} + ${music} + ${voices}")
+    if(all GREATER product_size_limit)
+      product_problem("PRODUCT_PART_SIZES: the graphics, the music and the voices come to \
+        ${all} megabytes together; at most ${product_size_limit} fit")
+    endif()
+  endif()
 endfunction()
 
 function(product_check_single_values)
@@ -359,6 +383,7 @@ function(product_write_sources folder)
     product_c_array(C_${list} PRODUCT_${list})
   endforeach()
   string(REPLACE ";" ", " C_SIZES "${PRODUCT_SIZES}")
+  string(REPLACE ";" ", " C_PART_SIZES "${PRODUCT_PART_SIZES}")
   product_rc_literal(RC_SETUP_HEADING "${PRODUCT_SETUP_HEADING}")
   configure_file("${product_source_root}/engine/product_config.cpp.in"
     "${folder}/product_config.cpp" @ONLY)

@@ -85,3 +85,8 @@ set(PRODUCT_VOLUME_LABELS "Vellomira")
 # Sizes in megabytes (2^20 bytes): the size required at start, install
 # type 2 (every entry), install type 1 (entries 0 to 10), and a spare.
 set(PRODUCT_SIZES 3200 3200 3200 3200)
+
+# The optional parts' sizes in megabytes, which the install options dialog
+# adds up: the graphics archive (install list entry 1) chosen, the graphics
+# without it, the music (entry 5) and the voices (entry 2).
+set(PRODUCT_PART_SIZES 1340 140 220 740)

@@ -69,6 +69,9 @@ product_row([[set(PRODUCT_REGISTRY_KEY "SOFTWARE\\Torvane\\")
 product_row([[set(PRODUCT_SIZES 3200 3200 3200)]] "PRODUCT_SIZES has 3 values; it needs 4")
 product_row([[set(PRODUCT_SIZES 3200 0 3200 3200)]] [[PRODUCT_SIZES entry 1 "0" is not]])
 product_row([[set(PRODUCT_SIZES 3200 2147483648 3200 3200)]] [[entry 1 "2147483648" is not]])
+product_row([[set(PRODUCT_PART_SIZES 1340 140 220)]] "PRODUCT_PART_SIZES has 3 values; it needs 4")
+product_row([[set(PRODUCT_PART_SIZES 2147483647 0 1 0)]] "come to 2147483648 megabytes together")
+
 
 if(NOT failures STREQUAL "")
   message(FATAL_ERROR "Product file checks that did not hold:${failures}")
