@@ -11,7 +11,9 @@ constexpr uint8_t kUnicodePathVersion = 1;
 
 // ZIP numbers are little-endian.
 void appendLittleEndian(std::string& bytes, uint32_t value, int size) {
-    for (int at = 0; at < size; ++at) bytes.push_back(static_cast<char>((value >> (8 * at)) & 0xFF));
+    for (int at = 0; at < size; ++at) {
+        bytes.push_back(static_cast<char>((value >> (8 * at)) & 0xFF));
+    }
 }
 
 uint32_t crcOf(const std::string& text) {

@@ -47,7 +47,9 @@ bool isAscii(const std::string& text) {
 // The entry's time: the source's last write, in local time as MS-DOS kept it.
 bool entryInfo(const std::filesystem::path& source, bool folder, zip_fileinfo& info) {
     struct stat status;
-    if (stat(source.c_str(), &status) != 0) return fail("cannot read the times of " + source.string());
+    if (stat(source.c_str(), &status) != 0) {
+        return fail("cannot read the times of " + source.string());
+    }
     std::tm local;
     localtime_r(&status.st_mtime, &local);
     info = zip_fileinfo{};
