@@ -405,6 +405,7 @@ main() {
     trap 'exit 130' INT TERM
     parse_arguments "$@"
     ensure_packaging_prerequisites ${sign:+osslsigncode} || die "packaging tools are missing"
+    [ -f "$product" ] || die "no product file $product"
     product="$(realpath "$product")"
     out="$(realpath -m "$out")"
     lists="$(mktemp -d)"
