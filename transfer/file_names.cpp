@@ -21,6 +21,9 @@ PathComponent classifyComponent(const char* begin, const char* end) {
 bool isPlainName(const char* name) {
     char copy[kNameCapacity];
     if (!copyText(copy, sizeof copy, name) || cutAtLastBackslash(copy)) return false;
+    for (const char* at = name; *at != '\0'; ++at) {
+        if (static_cast<unsigned char>(*at) < 0x20) return false;
+    }
     return std::strpbrk(name, "/:") == nullptr && std::strstr(name, "..") == nullptr &&
            classifyComponent(name, name + std::strlen(name)) == PathComponent::Name;
 }

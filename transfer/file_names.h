@@ -9,7 +9,8 @@ enum class PathComponent { Name, Stay, Climb };
 PathComponent classifyComponent(const char* begin, const char* end);
 
 // True for a name that stays inside the folder it is joined to: one
-// component (no real backslash, no slash, no drive colon) without "..".
+// component (no real backslash, no slash, no drive colon) without "..",
+// and no control character, which no file name on Windows holds.
 bool isPlainName(const char* name);
 
 // True for a name the system takes for one of the program's own

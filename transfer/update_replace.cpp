@@ -55,24 +55,24 @@ bool putBack(const char* gameFolder, const UpdateFile& file) {
     return platform::replaceFile(paths.game, paths.staged);
 }
 
-// Puts back the first count files, the last first; the first that could
-// not be put back, or null.
+// Puts back the first count files, the last first (a file the update does
+// not bring was never touched); the first that could not be put back, or
+// null.
 const char* putBackFiles(const char* gameFolder, const UpdateFiles& files, size_t count) {
     const char* notPutBack = nullptr;
     while (count > 0) {
         const UpdateFile& file = files[--count];
-        if (!putBack(gameFolder, file)) notPutBack = file.name;
+        if (file.present && !putBack(gameFolder, file)) notPutBack = file.name;
     }
     return notPutBack;
 }
 
-// The record of the files that the step replaces; false when it cannot be
-// written or a name cannot stand on a line of it.
+// The record of the files that the step replaces (a plain name holds no
+// line end); false when it cannot be written.
 bool writeRecord(const char* record, const UpdateFiles& files) {
     std::string text = std::string(kRecordHeading) + "\r\n";
     for (const UpdateFile& file : files) {
         if (!file.present) continue;
-        if (std::strpbrk(file.name, "\r\n") != nullptr) return false;
         text += file.hadOld ? '+' : '-';
         text += file.name;
         text += "\r\n";

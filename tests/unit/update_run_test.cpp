@@ -213,9 +213,12 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "grd.pac\nを置き換えられませんでした。"},
         {"the record cannot be written", false,
          [] { fake::failCall(fake::Call::WriteFileToDisk); }, kNothingChanged},
-        {"the record cannot be removed", false,
+        {"the record cannot be removed, with a file the release lacks", false,
          // The commit's delete, after the two of the clean-up at the start.
-         [] { fake::failCall(fake::Call::DeleteFile, 1, 2); },
+         [] {
+             fake::failCall(fake::Call::DeleteFile, 1, 2);
+             std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
+         },
          kNothingChanged},
         {"the disk fills up", false,
          [] {
@@ -317,16 +320,26 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
               fake::shownMessages().back().text.find("a.pac\n" + std::string(kNotPutBack)));
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
 
-    // A record cut short was written before any rename: only the staged
-    // files go.
-    fake::reset();
-    fake::writeFile(targetOf("a.pac"), "old");
-    fake::writeFile(targetOf("~UPDATE.NEW\\a.pac"), "new a.pac");
-    fake::writeFile(targetOf("~UPDATE.LOG"), "update record 1\r\n+a.pac\r\n");
-    EXPECT_TRUE(engine.recoverUpdate());
-    EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
-    expectNoLeftovers();
-    EXPECT_TRUE(fake::shownMessages().empty());
+    // A record that cannot be read keeps every old file where it is.
+    fake::failCallFor(fake::Call::OpenStream, targetOf("~UPDATE.LOG"));
+    EXPECT_FALSE(engine.recoverUpdate());
+    EXPECT_TRUE(fake::exists(targetOf("~UPDATE.OLD\\a.pac")));
+
+    // A record cut short was written before any rename, and one naming a
+    // file outside the game folder is none of the program's: only the
+    // staged files go.
+    for (const char* record : {"update record 1\r\n+a.pac\r\n",
+                               "update record 1\r\n+..\\a.pac\r\n.\r\n"}) {
+        fake::reset();
+        fake::writeFile(targetOf("a.pac"), "old");
+        fake::writeFile(targetOf("~UPDATE.NEW\\a.pac"), "new a.pac");
+        fake::writeFile(targetOf("~UPDATE.LOG"), record);
+        EXPECT_TRUE(engine.recoverUpdate());
+        EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
+        EXPECT_FALSE(fake::exists("c:\\Games\\a.pac"));
+        expectNoLeftovers();
+        EXPECT_TRUE(fake::shownMessages().empty());
+    }
 }
 
 TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
@@ -341,7 +354,8 @@ TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
     // A listed name that is one of them, in any case or with the trailing
     // dots and blanks the system drops, or that leaves the game folder.
     for (const char* name :
-         {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac", "sub\\grd.pac", "c:grd.pac"}) {
+         {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac", "sub\\grd.pac", "c:grd.pac",
+          "grd\n.pac"}) {
         SCOPED_TRACE(name);
         fake::reset();
         fake::makeFolder(kInstallFolder);
