@@ -10,7 +10,6 @@
 // back is always the choice after a killed run: the staged data was never
 // flushed, so after a power cut the new files may not be whole, while the
 // old ones were only renamed.
-#include <cstring>
 #include <string>
 
 #include "base/bounded_text.h"
