@@ -45,8 +45,9 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
 enum class ReplaceOutcome { Replaced, RolledBack, Mixed };
 // Puts every staged file in its game file's place, keeping the old ones
 // until all are in place. RolledBack: a rename failed (the game holds the
-// file named by at) and every game file is as it was. Mixed: a file could
-// not even be put back (named by at); the record stays for the next start.
+// file named by at) and every game file is as it was; what the step left
+// is for removeUpdateLeftovers. Mixed: a file could not even be put back
+// (named by at); the record must stay for the next start.
 ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, const char*& at);
 
 // Puts back the game files of a replace step that a killed run left under

@@ -179,14 +179,13 @@ bool makeBackupFolder(const char* gameFolder) {
 }
 
 // Puts back the first count files after a failed rename; Mixed, naming the
-// file, when one could not be put back, and the record then stays.
+// file, when one could not be put back.
 ReplaceOutcome undoReplace(const char* gameFolder, UpdateFiles& files, size_t count,
-                           const char* record, const char*& at) {
+                           const char*& at) {
     if (const char* notPutBack = putBackFiles(gameFolder, files, count)) {
         at = notPutBack;
         return ReplaceOutcome::Mixed;
     }
-    platform::deleteFile(record);
     return ReplaceOutcome::RolledBack;
 }
 
@@ -209,18 +208,17 @@ ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, cons
         return ReplaceOutcome::RolledBack;
     }
     if (!makeBackupFolder(gameFolder) || !writeRecord(record, files)) {
-        platform::deleteFile(record);
         return ReplaceOutcome::RolledBack;
     }
     for (size_t index = 0; index < files.size(); ++index) {
         if (!files[index].present || replaceFile(gameFolder, files[index])) continue;
         at = files[index].name;
-        return undoReplace(gameFolder, files, index + 1, record, at);
+        return undoReplace(gameFolder, files, index + 1, at);
     }
     // The commit. A record that stayed would have the next start put the
     // old files back, so the update would be undone after it was reported.
     if (!platform::deleteFile(record)) {
-        return undoReplace(gameFolder, files, files.size(), record, at);
+        return undoReplace(gameFolder, files, files.size(), at);
     }
     return ReplaceOutcome::Replaced;
 }
