@@ -238,6 +238,10 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "srp_6.pac\nを更新できませんでした。"},
         {"the times cannot be set", false,
          [] { fake::failCall(fake::Call::OpenTimeTarget); }, first + "\nを更新できませんでした。"},
+        {"the times cannot be read", false,
+         [] { fake::failCall(fake::Call::OpenTimeSource); }, first + "\nを更新できませんでした。"},
+        {"the staging folder cannot be made", false,
+         [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを更新できませんでした。"},
         {"too little room for the staged files", false,
          [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
         {"a damaged source", true,
@@ -317,10 +321,12 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     fake::failCall(fake::Call::ReplaceFile, 0);
     fake::failCall(fake::Call::DeleteFile, 0);
     fake::holdOpen(targetOf("a.pac"));
+    size_t before = fake::shownMessages().size();
     EXPECT_FALSE(engine.recoverUpdate());
     EXPECT_FALSE(engine.runUpdate());
-    EXPECT_NE(std::string::npos,
-              fake::shownMessages().back().text.find("a.pac\n" + std::string(kNotPutBack)));
+    std::vector<fake::ShownMessage> shown = fake::shownMessages();
+    ASSERT_EQ(before + 2, shown.size());
+    EXPECT_NE(std::string::npos, shown[before].text.find("a.pac\n" + std::string(kNotPutBack)));
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
 
     // A record that cannot be read keeps every old file where it is.
