@@ -1,9 +1,8 @@
-// update.exe driven through its window, as a user would: the question, the
-// refusal without an installed game, the update of a registered game, a
-// game file held open by the running game, which stops the whole update, a
-// data folder that is the game
-// folder, a program without its data folder, the single running copy and an
-// install folder that has gone.
+// update.exe driven through its window, as a user would: the question and
+// the single running copy, the refusal without an installed game, the
+// update of a registered game, a game file held open by the running game,
+// which stops the whole update, a data folder that is the game folder, and
+// updates that cannot start.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/game_files.h"
@@ -108,6 +107,8 @@ protected:
     HWND dialog = nullptr;
 };
 
+// The question, centred on the work area; a second copy started meanwhile
+// ends at once and leaves the first running.
 TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
 
@@ -123,6 +124,14 @@ TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
     const int height = box.bottom - box.top;
     EXPECT_EQ(box.left, (work.left + work.right - width) >> 1) << "not centred horizontally";
     EXPECT_EQ(box.top, (work.top + work.bottom - height) >> 1) << "not centred vertically";
+
+    RunningProgram second;
+    ASSERT_TRUE(second.start(exePath));
+    DWORD code = 0xDEAD;
+    ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
+    EXPECT_EQ(code, 0u) << "exit code of the second copy";
+    EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
+    EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
 
     ASSERT_TRUE(pressButton(dialog, kCancelButton)) << "no Cancel button";
     expectExitCodeZero();
@@ -261,63 +270,37 @@ TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
         << "the file was copied over itself instead of being left alone";
 }
 
-// The player ran update.exe from inside the downloaded archive, so it stands
-// alone in a temporary folder: nothing is updated, and it says so.
-TEST_F(UpdateProgram, WithoutItsDataFolderUpdatesNothingAndSaysSo) {
-    ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
+// Updates that cannot start update nothing and say why: update.exe run from
+// inside the downloaded archive, alone in a temporary folder; a record
+// whose install folder has gone (which the update never makes).
+TEST_F(UpdateProgram, AnUpdateThatCannotStartChangesNothingAndSaysWhy) {
+    const std::string gone = scratch.pathOf("gone");
+    const struct {
+        bool dataFolder;
+        std::string installFolder;
+        std::string warning;
+    } rows[] = {
+        {false, gameFolder,
+         "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。"},
+        {true, gone,
+         "インストール先のフォルダ\n" + gone + "\nが見つかりません。\nアップデートは行われませんでした。"},
+    };
     ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, "grd.pac"), "old grd.pac"));
-    ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
-        "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。"));
-    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
-}
-
-TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-
-    {
-        RunningProgram second;
-        ASSERT_TRUE(second.start(exePath));
-        DWORD code = 0xDEAD;
-        ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
-        EXPECT_EQ(code, 0u) << "exit code of the second copy";
-        EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
-    }
-    EXPECT_TRUE(program.running()) << "the first copy ended";
-    EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
-
-    ASSERT_TRUE(pressButton(dialog, kCancelButton));
-    expectExitCodeZero();
-}
-
-TEST_F(UpdateProgram, AMissingInstallFolderEndsWithoutTheCompletionMessage) {
-    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"Vellomira.exe", "new game program", 2001},
-                                         {"srp_6.pac", "update only", 2002}}));
-    const std::string missing = scratch.pathOf("gone");
-    ASSERT_TRUE(writeRecord(missing, "d:", 2));
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-
-    // A warning may explain the failure; the completion message must not come.
-    bool completionShown = false;
-    const DWORD started = GetTickCount();
-    while (program.running() && GetTickCount() - started < kExitTimeoutMs) {
-        for (const std::string* caption : {&kConfirmCaption, &kFinishedCaption}) {
-            HWND box = findWindow(program.processId(), kDialogClass, *caption);
-            if (box == nullptr || !IsWindowVisible(box)) continue;
-            completionShown |= caption == &kFinishedCaption;
-            answerMessageBox(box);
-            waitUntilGone(box);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.warning);
+        if (row.dataFolder) {
+            ASSERT_TRUE(makeFolder(dataFolder));
+            ASSERT_NO_FATAL_FAILURE(putNewFiles({{"grd.pac", "new grd.pac", 2001}}));
+        } else {
+            ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
         }
-        Sleep(50);
+        ASSERT_TRUE(writeRecord(row.installFolder, "d:", 2));
+        ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+        ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+        ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(row.warning));
+        EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
     }
-    EXPECT_FALSE(completionShown) << "the update reported completion without an install folder";
-    expectExitCodeZero();
-    EXPECT_FALSE(folderExists(missing)) << "the update made the install folder";
+    EXPECT_FALSE(folderExists(gone)) << "the update made the install folder";
 }
 
 }  // namespace
