@@ -181,6 +181,12 @@ public:
     std::atomic<int32_t> progressTarget;
     std::atomic<int32_t> progressShown;
     std::atomic<uint32_t> progressUnit;
+    // While checksumCopies is set, copyFile keeps the CRC-32 of the bytes it
+    // copies in copyChecksum; copyChecksumKnown is false after a copy that
+    // the system's copy redid, whose bytes the loop never saw.
+    bool checksumCopies;
+    bool copyChecksumKnown;
+    uint32_t copyChecksum;
 };
 
 // The one engine of the process.

@@ -277,7 +277,7 @@ run_wine_rounds() {
 # the other threads (user, kernel), columns 5 to 8; for program, its -empty
 # form and single, the peak working sets of update.exe in KiB, idle and
 # after the update (columns 5 and 6); for update, the seconds of its copy
-# phases (columns 5 to 12).
+# phases (columns 5 to 11).
 # Median over the rounds of an awk expression of a method's columns (such
 # as '$2'; the expressions are passed in single quotes on purpose); least
 # and greatest give the spread.
@@ -377,13 +377,13 @@ report_phases() {
     local results="$1" column=5 phase total
     echo "The update run's phases (in-process, into an empty folder; median seconds over the run):"
     for phase in "source checks" opens "64 KiB loop" closes "size check" \
-        "attributes, times" checksums "replace step"; do
+        "attributes, times" "replace step"; do
         printf '  %-18s %7.3f\n' "$phase" "$(median_of update "\$$column" "$results")"
         column=$((column + 1))
     done
     total="$(median_of update '$2' "$results")"
     printf '  %-18s %7.3f   (the rest of %.3f s: the completion box and what runs before the first file)\n' \
-        "sum" "$(median_of update '$5+$6+$7+$8+$9+$10+$11+$12' "$results")" "$total"
+        "sum" "$(median_of update '$5+$6+$7+$8+$9+$10+$11' "$results")" "$total"
 }
 
 # shellcheck disable=SC2016

@@ -11,7 +11,6 @@ enum class CopyPhase {
     Closes,              // closing both streams
     SizeCheck,           // comparing the sizes (and any fallback copy)
     AttributesAndTimes,  // normal attributes, the source's three times
-    Checksums,           // waiting for the sources' checksums after the copies
     Replace,             // the replace step: every new file in its old one's place
     Count
 };

@@ -22,8 +22,8 @@ struct UpdateFile {
     bool hadOld;            // a game file of this name stood before the replace step
     bool checksumKnown;     // the checksum file gives its checksum
     uint32_t expected;      // that checksum
-    bool checksummed;       // the source was read whole for its checksum
-    uint32_t checksum;      // the checksum of what was read
+    bool checksummed;       // the staged file's checksum is known
+    uint32_t checksum;      // that checksum
 };
 using UpdateFiles = std::vector<UpdateFile>;
 
@@ -36,7 +36,7 @@ bool keptFilePath(char* path, size_t capacity, const char* folder, const char* k
 enum class StagingOutcome { Staged, Failed, Damaged };
 // Copies every present file from the data folder into the staging folder of
 // the game folder, with normal attributes and its source's times, and
-// checks each against its checksum where the checksum file gives one.
+// checks each copy against its checksum where the checksum file gives one.
 // Unless Staged, at names the file that failed (or whose source is damaged)
 // and the staging folder is emptied again.
 StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, UpdateFiles& files,

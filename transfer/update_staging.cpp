@@ -1,11 +1,11 @@
 // Staging: every new file of an update written whole into the game
 // folder's staging folder, with normal attributes and its source's times,
-// before any game file is touched. The sources are checked against the
-// release's checksums meanwhile, on a thread of their own.
+// before any game file is touched, and checked against the release's
+// checksum of it as it is copied.
 #include "base/bounded_text.h"
 #include "transfer/copy_phases.h"
+#include "transfer/file_checksum.h"
 #include "transfer/reserved_names.h"
-#include "transfer/source_checksums.h"
 #include "transfer/update_files.h"
 
 namespace {
@@ -26,10 +26,17 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
+// The checksum of what was staged: the copy's own, or, where the system's
+// copy redid the file, one read from the staged file.
+void keepChecksum(const SetupEngine& engine, const char* staged, UpdateFile& file) {
+    file.checksum = engine.copyChecksum;
+    file.checksummed = engine.copyChecksumKnown || fileChecksum(staged, file.checksum);
+}
+
 // Writes one staged file; false when it is not whole, or has not the
 // source's times.
 bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
-               const UpdateFile& file) {
+               UpdateFile& file) {
     char source[kTextCapacity];
     char staged[kTextCapacity];
     if (!gameFilePath(source, sizeof source, dataPath, file.name) ||
@@ -37,7 +44,11 @@ bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
         return false;
     }
     markCopyPhase(CopyPhase::SourceChecks);
-    if (!engine.copyFile(staged, source)) return false;
+    engine.checksumCopies = file.checksumKnown;
+    bool copied = engine.copyFile(staged, source);
+    engine.checksumCopies = false;
+    if (!copied) return false;
+    if (file.checksumKnown) keepChecksum(engine, staged, file);
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(staged);
     bool timed = copyTimes(staged, source);
@@ -71,17 +82,13 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
         !makeStagingFolder(staging)) {
         return StagingOutcome::Failed;
     }
-    SourceChecksums checksums;
-    startSourceChecksums(checksums, dataPath, files);
     at = nullptr;
-    for (const UpdateFile& file : files) {
+    for (UpdateFile& file : files) {
         if (file.present && !stageFile(engine, dataPath, staging, file)) {
             at = file.name;
             break;
         }
     }
-    finishSourceChecksums(checksums, at == nullptr);
-    markCopyPhase(CopyPhase::Checksums);
     if (at != nullptr) {
         removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
         return StagingOutcome::Failed;
