@@ -47,6 +47,10 @@ void startEngine() {
                            ProductConfig::dataFolderName, ProductConfig::sizeTable[0]);
     setupEngine.setProgressControl(IDC_PROGRESS);
     folderBrowser.attach(appInstance, hostWindow);
+    // An update ended in its replace step (killed, or the power went) left
+    // the game a mix of old and new files: they are put back before
+    // anything is asked.
+    if (setupEngine.installState == 1) setupEngine.recoverUpdate();
 }
 
 // Runs the main dialog; false when it could not be shown at all, in which

@@ -2,14 +2,10 @@
 // options dialog.
 #include "engine/install_options.h"
 
+#include "engine/product_config.h"
 #include "engine/setup_engine.h"
 
 namespace {
-
-constexpr uint32_t kGraphicsMegabytes = 1340;
-constexpr uint32_t kBaseGraphicsMegabytes = 140;
-constexpr uint32_t kMusicMegabytes = 220;
-constexpr uint32_t kVoiceMegabytes = 740;
 
 bool isSelected(int entry) {
     return setupEngine.selected[entry] == 1;
@@ -18,8 +14,9 @@ bool isSelected(int entry) {
 }  // namespace
 
 uint32_t requiredMegabytesForSelection() {
-    uint32_t megabytes = isSelected(kGraphicsPart) ? kGraphicsMegabytes : kBaseGraphicsMegabytes;
-    if (isSelected(kMusicPart)) megabytes += kMusicMegabytes;
-    if (isSelected(kVoicePart)) megabytes += kVoiceMegabytes;
+    const ProductConfig::PartSizes& parts = ProductConfig::partSizes;
+    uint32_t megabytes = isSelected(kGraphicsPart) ? parts.graphics : parts.baseGraphics;
+    if (isSelected(kMusicPart)) megabytes += parts.music;
+    if (isSelected(kVoicePart)) megabytes += parts.voices;
     return megabytes;
 }

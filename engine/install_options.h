@@ -10,7 +10,8 @@ constexpr int kGraphicsPart = 1;
 constexpr int kVoicePart = 2;
 constexpr int kMusicPart = 5;
 
-// Megabytes the install needs for the parts selected in setupEngine: the
-// graphics archive (or the small base set without it), plus music and voice
-// when chosen. A part counts only when its flag is exactly 1.
+// Megabytes the install needs for the parts selected in setupEngine, with
+// the product's part sizes: the graphics archive (or the graphics without
+// it), plus music and voice when chosen. A part counts only when its flag
+// is exactly 1.
 uint32_t requiredMegabytesForSelection();

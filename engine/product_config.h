@@ -24,6 +24,16 @@ extern const char* const volumeLabelList[];
 // files), [2] install type 1 (entries 0 to 10), [3] spare.
 extern uint32_t sizeTable[4];
 
+// Megabytes of the optional parts, which the install options dialog adds up
+// for the parts chosen.
+struct PartSizes {
+    uint32_t graphics;      // the graphics archive chosen
+    uint32_t baseGraphics;  // the graphics when the archive is not chosen
+    uint32_t music;
+    uint32_t voices;
+};
+extern const PartSizes partSizes;
+
 // Indexes of installList that other parts rely on.
 constexpr int kGameExecutableIndex = 0;
 constexpr int kReadmeIndex = 10;

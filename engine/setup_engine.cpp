@@ -38,7 +38,10 @@ SetupEngine::SetupEngine()
       selected{},
       progressTarget(0),
       progressShown(0),
-      progressUnit(0) {
+      progressUnit(0),
+      checksumCopies(false),
+      copyChecksumKnown(false),
+      copyChecksum(0) {
     copyText(installBase, sizeof installBase, "c:\\Program Files");
     std::memset(selected, 1, sizeof selected);
 }

@@ -9,7 +9,7 @@
 //   engine/registration_record.cpp  the registry record
 //   engine/migration.cpp            the earlier edition's record
 //   transfer/file_copier.cpp        copyFile
-//   transfer/update_run.cpp         runUpdate
+//   transfer/update_run.cpp         runUpdate, recoverUpdate
 //   transfer/install_copy.cpp       the threaded install copy with progress
 //   transfer/install_flow.cpp       install and uninstall
 //   shell/shortcuts.cpp             the start-menu group
@@ -99,9 +99,14 @@ public:
     // either file cannot be opened or the data could not be written.
     bool copyFile(const char* target, const char* source);
     // Copies both lists from the data folder beside the program into
-    // installDir and reports the outcome; true when the data folder is there
-    // and every file of it that is listed was updated.
+    // installDir and reports the outcome; true when every listed file found
+    // there was updated. All or nothing: false leaves the game files as
+    // they were.
     bool runUpdate();
+    // Puts back the game files of an update that was ended in its replace
+    // step and removes what any earlier update left in installDir; false,
+    // reported, when a file could not be put back.
+    bool recoverUpdate();
 
     // ---- Install copy with progress -----------------------------------------
     bool runInstallCopy();
@@ -176,6 +181,12 @@ public:
     std::atomic<int32_t> progressTarget;
     std::atomic<int32_t> progressShown;
     std::atomic<uint32_t> progressUnit;
+    // While checksumCopies is set, copyFile keeps the CRC-32 of the bytes it
+    // copies in copyChecksum; copyChecksumKnown is false after a copy that
+    // the system's copy redid, whose bytes the loop never saw.
+    bool checksumCopies;
+    bool copyChecksumKnown;
+    uint32_t copyChecksum;
 };
 
 // The one engine of the process.

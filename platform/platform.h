@@ -24,6 +24,9 @@ struct Stream;
 // ---- Buffered file streams (the file copier) ------------------------------
 
 // Opens a buffered stream with an fopen mode ("rb", "wb"); null on failure.
+// A stream opened for writing shares its file with readers only, and an
+// existing file is emptied only once every step that can fail has passed,
+// so that a refused open leaves it as it was.
 Stream* openStream(const char* path, const char* mode);
 // Reads up to size bytes; fewer at the end of the file or on a read error.
 size_t readStream(Stream* stream, void* buffer, size_t size);
@@ -48,14 +51,23 @@ bool systemCopyFile(const char* source, const char* target);
 bool setAttributesNormal(const char* path);
 // The file's attribute bits as the system keeps them, and setting them back.
 constexpr uint32_t kAttributeReadOnly = 0x1;
+// A junction or a symbolic link: the folder is another one's.
+constexpr uint32_t kAttributeReparsePoint = 0x400;
 bool fileAttributes(const char* path, uint32_t& attributes);
 bool setFileAttributes(const char* path, uint32_t attributes);
 // What a directory search for the path finds. Missing only when the system
 // says there is no such file or folder; a search that failed for any other
 // reason (access denied, a network error) is Unknown.
+// With size given, a file's size is stored there.
 enum class Presence { Missing, File, Folder, Unknown };
-Presence findPath(const char* path);
+Presence findPath(const char* path, uint64_t* size = nullptr);
 bool deleteFile(const char* path);
+// Creates (or empties) the file, writes the bytes and has them written
+// through to the disk before it returns; false when any step failed.
+bool writeFileToDisk(const char* path, const void* data, size_t size);
+// True when the two names are one file name to the system: compared as it
+// compares names, letter case aside (full-width letters too).
+bool sameFileName(const char* first, const char* second);
 // The C runtime's _chdir and _mkdir; removeDirectory removes an empty folder.
 bool changeDirectory(const char* path);
 bool makeDirectory(const char* path);

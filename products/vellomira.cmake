@@ -6,11 +6,15 @@
 #
 #   cmake -S . -B build/<folder> -DPRODUCT=products/<game>.cmake
 #
-# The rules: every setting below is given, and no other; a name is a plain
-# file name (none of \ / : * ? " < > |, no dot or blank at its end) of at
-# most 127 bytes in code page 932, and comes once in its list (letter case
-# aside, as on Windows). A semicolon may stand only in a comment: CMake
-# would split a name at it.
+# The rules: every setting below is given, and no other. Every text comes
+# back from code page 932 as it went in ("〜", "—" and "¥" come back as
+# other characters). A name is a plain file name (none of \ / : * ? " < > |,
+# no dot or blank at its end, not a device's name such as CON or nul.txt) of
+# at most 127 bytes in code page 932 and 64 characters (a disc's limit); it
+# comes once in its list (letter case aside, as on Windows), is written the
+# same wherever both lists hold it, and is none of the names the update
+# keeps for itself (transfer/reserved_names.h: ~UPDATE.TMP, update.sfv, ...).
+# A semicolon may stand only in a comment: CMake would split a name at it.
 
 # The game, its maker, and the folder beside update.exe (and on the disc)
 # that holds the game's files.
@@ -26,7 +30,9 @@ set(PRODUCT_SETUP_HEADING "Vellomira　セットアップ")
 
 # The registration record under HKEY_LOCAL_MACHINE. It is
 # SOFTWARE\<maker>\<title>; a key that differs on purpose (an earlier
-# release's, say) also needs set(PRODUCT_REGISTRY_KEY_DIFFERS ON).
+# release's, say) also needs set(PRODUCT_REGISTRY_KEY_DIFFERS ON), and is
+# still SOFTWARE\<maker>\<title> or a key below one: the uninstall removes
+# it whole.
 set(PRODUCT_REGISTRY_KEY "SOFTWARE\\Torvane\\Vellomira")
 
 # What an install copies and an update replaces. Entry 0 is a placeholder
@@ -79,9 +85,15 @@ set(PRODUCT_UPDATE_LIST
 
 # The volume label of the install disc, by which setup.exe finds it, and
 # of the disc image that scripts/package.sh makes. The programs compare one
-# label.
+# label. A disc carries at most 16 characters and 32 bytes in UTF-8 of it,
+# and loses a blank at its end.
 set(PRODUCT_VOLUME_LABELS "Vellomira")
 
 # Sizes in megabytes (2^20 bytes): the size required at start, install
 # type 2 (every entry), install type 1 (entries 0 to 10), and a spare.
 set(PRODUCT_SIZES 3200 3200 3200 3200)
+
+# The optional parts' sizes in megabytes, which the install options dialog
+# adds up: the graphics archive (install list entry 1) chosen, the graphics
+# without it, the music (entry 5) and the voices (entry 2).
+set(PRODUCT_PART_SIZES 1340 140 220 740)

@@ -21,11 +21,15 @@
 #   program, distinct  the same two into a folder of old files, as a player
 #             meets the update; these swing with the kernel's write-back of
 #             the round before
+#   program-sfv-empty, program-sfv  update.exe as program-empty and program,
+#             from a release whose data folder also holds update.sfv (the
+#             same files, hard-linked), so that every source is checked
+#             against its CRC-32 as it is staged
 #   single    update.exe whose data folder holds one small file (the readme),
 #             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
-#             (runUpdate: 64 KiB buffer, size check, replace, attributes,
-#             times), into an empty folder, with the seconds of each phase
+#             (runUpdate: 64 KiB buffer, size check, staging, attributes,
+#             times, the replace step), into an empty folder, with the seconds of each phase
 #             of its copies (the driver runs the engine built with them
 #             timed)
 #   copier    the engine's copyFile alone over both lists, into an empty folder
@@ -44,7 +48,8 @@
 # in MB/s (10^6 bytes) with the spread of the seconds (fastest and slowest
 # round): first update.exe against the distinct CopyFileA loop, into an
 # empty folder and into old files, with the peak working sets and the fixed
-# cost, then the update run's phases, then the parts with their ratios to the system
+# cost and the checked update beside the same update without update.sfv,
+# then the update run's phases, then the parts with their ratios to the system
 # copy and to cp, the CPU time of the install copy's waiting loop (its
 # thread's GetThreadTimes) and of its copy thread (the process's times less
 # the loop's), and the Wine server's CPU time over each whole Wine process,
@@ -77,7 +82,8 @@ distinct_names=()
 declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
-wine_methods=(program-empty distinct-empty program distinct single update copier system install)
+wine_methods=(program-empty distinct-empty program distinct program-sfv-empty program-sfv single
+    update copier system install)
 # The one small file of the single method's data folder: the readme.
 single_name=""
 
@@ -121,6 +127,16 @@ generate_game() {
         fi
     done
     cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
+    # The checked release: the same files (hard links, one page cache) and
+    # their checksum file.
+    rm -rf "$bench_c/program-sfv"
+    mkdir -p "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER"
+    cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program-sfv/"
+    for name in "${distinct_names[@]}"; do
+        ln "$data/$name" "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/$name"
+    done
+    (cd "$data" && cksfv -q "${distinct_names[@]}" | sed 's/$/\r/') \
+        >"$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/update.sfv"
     mkdir -p "$bench_c/program/single/$PRODUCT_DATA_FOLDER"
     cp "$data/$single_name" "$bench_c/program/single/$PRODUCT_DATA_FOLDER/"
     cp "$build/update.exe" "$bench_c/program/single/"
@@ -162,7 +178,7 @@ fresh_folder() {
     rm -rf "$1"
     mkdir -p "$1"
     case "$(basename "$1")" in
-        program|distinct)
+        program|program-sfv|distinct)
             for name in "${distinct_names[@]}"; do
                 fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
                     truncate -s "$((size_kib[$name] * 1024))" "$1/$name"
@@ -199,10 +215,13 @@ server_ticks() {
 # "<seconds> <bytes> <server CPU seconds over the whole process>", then the
 # program's CPU figures if it gives them.
 time_wine() {
-    local method="$1" server="$2" before line
+    local method="$1" server="$2" before line mode="${1%-empty}" program=program
+    if [ "$mode" = program-sfv ]; then
+        mode=program program=program-sfv
+    fi
     fresh_folder "$bench_c/targets/$method"
     before="$(server_ticks "$server")"
-    line="$(wine "$bench_c/program/copy_bench.exe" "${method%-empty}" \
+    line="$(wine "$bench_c/$program/copy_bench.exe" "$mode" \
         "C:\\bench\\targets\\$method" | tr -d '\r')"
     awk -v line="$line" -v ticks="$(($(server_ticks "$server") - before))" -v hz="$(getconf CLK_TCK)" \
         'BEGIN { n = split(line, f, " "); printf "%s %s %.2f", f[1], f[2], ticks / hz
@@ -332,9 +351,14 @@ ratio_of() {
 report_program() {
     local results="$1" idle peak
     echo "The update as a user meets it (update.exe from its button to its box; each distinct file once):"
-    report_rates "$results" program-empty distinct-empty program distinct single
+    report_rates "$results" program-empty distinct-empty program distinct program-sfv-empty \
+        program-sfv single
     echo "update.exe / distinct CopyFileA loop: into an empty folder $(ratio_of program-empty distinct-empty) (aim: 0.95 or more)," \
         "into old files $(ratio_of program distinct)"
+    # shellcheck disable=SC2016
+    awk -v e="$(median_of program-sfv-empty '$2' "$results")" -v f="$(median_of program-empty '$2' "$results")" \
+        -v o="$(median_of program-sfv '$2' "$results")" -v p="$(median_of program '$2' "$results")" \
+        'BEGIN { printf "checked update (update.sfv) / the same without: %.2f into an empty folder, %.2f into old files (aim: 1.25 or less)\n", e / f, o / p }'
     # shellcheck disable=SC2016
     awk -v a="$(least_of program-empty '$2' "$results")" -v s="$(least_of distinct-empty '$2' "$results")" \
         'BEGIN { printf "the same of the fastest rounds, into an empty folder: %.2f\n", s / a }'
@@ -352,8 +376,8 @@ report_program() {
 report_phases() {
     local results="$1" column=5 phase total
     echo "The update run's phases (in-process, into an empty folder; median seconds over the run):"
-    for phase in "source checks" opens "64 KiB loop" closes "size check" replace \
-        "attributes, times"; do
+    for phase in "source checks" opens "64 KiB loop" closes "size check" \
+        "attributes, times" "replace step"; do
         printf '  %-18s %7.3f\n' "$phase" "$(median_of update "\$$column" "$results")"
         column=$((column + 1))
     done

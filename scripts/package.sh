@@ -2,34 +2,48 @@
 # Makes what players get of a product: its update package and its install
 # disc.
 #
-# Usage: scripts/package.sh [--product FILE] [--out FOLDER] [--arch ARCH] FILES
+# Usage: scripts/package.sh [--product FILE] [--out FOLDER] [--arch ARCH]
+#            [--sign FILE.pfx [--password-file FILE | --password-env VAR]
+#             [--timestamp URL]] FILES
 #
-#   FILES            a folder with the game's new files: every name the
-#                    product's lists hold (other files are left out, with a
-#                    warning)
-#   --product FILE   the product file (default products/vellomira.cmake)
-#   --out FOLDER     where the release goes (default dist/)
-#   --arch ARCH      i686 (the default: the shipped 32-bit programs) or
-#                    x86_64 (the same sources for 64-bit Windows, which the
-#                    tests run where no 32-bit code can run; not for players)
+#   FILES                 a folder with the game's new files: every name the
+#                         product's lists hold (other files are left out,
+#                         with a warning); not inside FOLDER
+#   --product FILE        the product file (default products/vellomira.cmake)
+#   --out FOLDER          where the release goes (default dist/)
+#   --arch ARCH           i686 (the default: the shipped 32-bit programs) or
+#                         x86_64 (the same sources for 64-bit Windows, which
+#                         the tests run where no 32-bit code can run; not for
+#                         players)
+#   --sign FILE.pfx       signs update.exe and setup.exe (Authenticode) with
+#                         the certificate and key in FILE.pfx
+#   --password-file FILE  FILE.pfx's password: the first line of FILE
+#   --password-env VAR    FILE.pfx's password: the environment variable VAR
+#   --timestamp URL       the timestamp server that the signatures name
 #
 # It first checks the product file and the files, and refuses with every
 # problem named when a listed file is missing, a name breaks the product
-# file's rules or a disc's limits, or a file is too large. Then it builds
-# update.exe and setup.exe (release, stripped; in build/package-<product>-
-# <arch>, where <product> is the product file's name without .cmake) and
-# writes into FOLDER, printing each path:
+# file's rules, or a file is too large. Then it builds the release tools
+# (tools/, with the host compiler, in build/tools) and update.exe and
+# setup.exe (release, stripped; in build/package-<product>-<arch>, where
+# <product> is the product file's name without .cmake), signs the programs
+# when asked, and writes into FOLDER, printing each path:
 #
 #   <product>-update/      update.exe and the data folder beside it, with
-#                          every listed file
-#   <product>-update.zip   that folder, for download
+#                          every listed file and update.sfv, their CRC-32s
+#   <product>-update.zip   that folder, for download, with its names as a
+#                          Japanese Windows reads them
 #   <product>-disc.iso     the install disc: ISO 9660 with Joliet names,
 #                          setup.exe at its root beside the data folder,
 #                          labelled with the product's volume label
 #
-# It ends with a table of the files, their sizes and their lists, and the
-# totals of the two install types beside the size table's figures.
-set -euo pipefail
+# The release is written in a folder of its own inside FOLDER and replaces
+# an earlier one only when all of it is written; a refusal or a failure
+# leaves an earlier release as it was and ends with a line saying that
+# nothing was written. It ends with a table of the files, their sizes and
+# their lists, and the totals of the two install types beside the size
+# table's figures.
+set -eEuo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/prerequisites.sh
@@ -41,25 +55,71 @@ product="$root/products/vellomira.cmake"
 out="$root/dist"
 arch=i686
 files=""
-# A disc's Joliet names hold 64 characters, its Joliet label 16; the engine
-# measures files in 32 bits.
-joliet_name_limit=64
-joliet_label_limit=16
+sign=""
+password_file=""
+password_env=""
+timestamp=""
+tools="$root/build/tools"
+# The engine measures files in 32 bits.
 file_size_limit=4294967295
 errors=()
 warnings=()
+# What the run made that a failure removes: the product's lists, the
+# release being written, and --out when this run created it.
+lists=""
+staging=""
+created_out=0
+# Whether the run has said why it stops.
+reported=0
+failed_line=""
+
+# Stops with one line saying that nothing was written.
+die() {
+    echo "package: $*; nothing was written" >&2
+    reported=1
+    exit 1
+}
+
+finish() {
+    local status=$?
+    [ -z "$lists" ] || rm -rf "$lists"
+    # The earlier release, moved aside, stays when it could not go back.
+    if [ "$status" -ne 0 ] && [ -n "$(ls -A "$staging/previous" 2>/dev/null)" ]; then
+        echo "package: the earlier release could not be put back: it is in $staging/previous" >&2
+    elif [ -n "$staging" ]; then
+        rm -rf "$staging"
+    fi
+    if [ "$status" -ne 0 ]; then
+        [ "$created_out" -eq 0 ] || rmdir "$out" 2>/dev/null || true
+        [ "$reported" -eq 1 ] ||
+            echo "package: a step failed${failed_line:+ (line $failed_line)};" \
+                "nothing was written" >&2
+    fi
+    return "$status"
+}
 
 usage() {
-    sed -n '5,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '5,22p' "$0" | sed 's/^# \{0,1\}//' >&2
+    echo "package: nothing was written" >&2
+    reported=1
     exit 2
 }
 
 parse_arguments() {
     while [ $# -gt 0 ]; do
         case "$1" in
-            --product) [ $# -ge 2 ] || usage; product="$2"; shift 2 ;;
-            --out) [ $# -ge 2 ] || usage; out="$2"; shift 2 ;;
-            --arch) [ $# -ge 2 ] || usage; arch="$2"; shift 2 ;;
+            --product|--out|--arch|--sign|--password-file|--password-env|--timestamp)
+                [ $# -ge 2 ] || usage
+                case "$1" in
+                    --product) product="$2" ;;
+                    --out) out="$2" ;;
+                    --arch) arch="$2" ;;
+                    --sign) sign="$2" ;;
+                    --password-file) password_file="$2" ;;
+                    --password-env) password_env="$2" ;;
+                    --timestamp) timestamp="$2" ;;
+                esac
+                shift 2 ;;
             -*) usage ;;
             *) [ -z "$files" ] || usage; files="$1"; shift ;;
         esac
@@ -67,8 +127,14 @@ parse_arguments() {
     [ -n "$files" ] || usage
     case "$arch" in
         i686|x86_64) ;;
-        *) echo "package: no such architecture: $arch (i686 or x86_64)" >&2; exit 2 ;;
+        *) die "no such architecture: $arch (i686 or x86_64)" ;;
     esac
+    if [ -z "$sign" ] && [ -n "$password_file$password_env$timestamp" ]; then
+        die "--password-file, --password-env and --timestamp go with --sign"
+    fi
+    if [ -n "$password_file" ] && [ -n "$password_env" ]; then
+        die "give the password one way: --password-file or --password-env"
+    fi
 }
 
 # Checks the product file and writes its lists into $lists; stops with the
@@ -78,8 +144,7 @@ read_product() {
     if ! report="$(cmake -DPRODUCT="$product" -DPRODUCT_OUT="$lists" \
                         -P "$root/cmake/product.cmake" 2>&1)"; then
         printf '%s\n' "$report" >&2
-        echo "package: the product file breaks its rules; nothing was written" >&2
-        exit 1
+        die "the product file breaks its rules"
     fi
     # shellcheck source=/dev/null
     source "$lists/product.env"
@@ -90,22 +155,28 @@ read_product() {
     awk '!seen[$0]++' "$lists/install-list.txt" "$lists/update-list.txt" >"$distinct"
 }
 
-# Characters of a text (the script runs under a UTF-8 locale).
-characters() {
-    local LC_ALL=C.UTF-8
-    echo "${#1}"
+# The release replaces what an earlier one wrote into --out; files inside
+# it would go with it.
+check_places() {
+    case "$(realpath -m "$files")/" in
+        "$out"/*) errors+=("the files folder $files lies inside the output folder $out, where \
+the release is written: copy the files elsewhere first") ;;
+    esac
 }
 
-check_disc_limits() {
-    local name
-    if [ "$(characters "$PRODUCT_DISC_LABEL")" -gt "$joliet_label_limit" ]; then
-        errors+=("the volume label \"$PRODUCT_DISC_LABEL\" is longer than a disc's label ($joliet_label_limit characters)")
+check_signing() {
+    [ -n "$sign" ] || return 0
+    [ -f "$sign" ] && [ -r "$sign" ] || errors+=("cannot read the certificate $sign")
+    if [ -n "$password_file" ] && ! { [ -f "$password_file" ] && [ -r "$password_file" ]; }; then
+        errors+=("cannot read the password file $password_file")
     fi
-    for name in "$PRODUCT_DATA_FOLDER" "${install_names[@]}" "${update_names[@]}"; do
-        if [ "$(characters "$name")" -gt "$joliet_name_limit" ]; then
-            errors+=("\"$name\" is longer than a name on a disc ($joliet_name_limit characters)")
+    if [ -n "$password_env" ]; then
+        if ! [[ "$password_env" =~ ^[A-Za-z_][A-Za-z0-9_]*$ ]]; then
+            errors+=("--password-env takes a variable's name, not \"$password_env\"")
+        elif [ -z "${!password_env+set}" ]; then
+            errors+=("the environment variable $password_env (--password-env) is not set")
         fi
-    done
+    fi
 }
 
 check_files() {
@@ -136,29 +207,72 @@ report_problems() {
     local problem
     for problem in "${warnings[@]}"; do echo "package: warning: $problem" >&2; done
     for problem in "${errors[@]}"; do echo "package: error: $problem" >&2; done
-    if [ ${#errors[@]} -gt 0 ]; then
-        echo "package: nothing was written (problems: ${#errors[@]})" >&2
-        exit 1
+    [ ${#errors[@]} -eq 0 ] || die "refused (problems: ${#errors[@]})"
+}
+
+# Runs a step with its output in a log; on failure shows the log's end and
+# stops: the log, what failed.
+logged() {
+    local log="$1" what="$2"
+    shift 2
+    if ! "$@" >"$log" 2>&1; then
+        echo "package: $what (log: $log); its last lines:" >&2
+        tail -n 25 "$log" >&2
+        die "$what"
     fi
+}
+
+# The zip and checksum writers, built for this machine.
+build_tools() {
+    echo "== building the release tools in $tools"
+    mkdir -p "$tools"
+    logged "$tools.log" "the release tools could not be built" \
+        bash -c 'cmake -S "$1" -B "$2" && cmake --build "$2" -j2' tools "$root/tools" "$tools"
 }
 
 # update.exe and setup.exe as players get them (or built for x86_64).
 build_programs() {
-    local log="$build.log"
     echo "== building update.exe and setup.exe ($arch, release) in $build"
     mkdir -p "$build"
-    if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$arch-w64-mingw32.cmake" \
-               -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$product" &&
-           cmake --build "$build" -j2 --target update setup; } >"$log" 2>&1; then
-        echo "package: the build failed (log: $log); its last lines:" >&2
-        tail -n 25 "$log" >&2
-        exit 1
+    logged "$build.log" "the build failed" bash -c '
+        cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/$3-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" &&
+        cmake --build "$2" -j2 --target update setup' build "$root" "$build" "$arch" "$product"
+}
+
+# The programs that go into the release, in $staging/programs: signed when
+# asked, and checked to be what players get.
+prepare_programs() {
+    local program programs="$staging/programs"
+    mkdir "$programs"
+    for program in update.exe setup.exe; do
+        if [ -n "$sign" ]; then
+            sign_program "$build/$program" "$programs/$program"
+        else
+            cp "$build/$program" "$programs/$program"
+        fi
+    done
+    if [ "$arch" = i686 ] &&
+        ! { check_shipped_program "$programs/update.exe" 105 &&
+            check_shipped_program "$programs/setup.exe" 105 109; } >/dev/null; then
+        die "the programs are not what players get (see above)"
     fi
-    if [ "$arch" = i686 ] && ! { check_shipped_program "$build/update.exe" 105 &&
-                                 check_shipped_program "$build/setup.exe" 105 109; } >/dev/null; then
-        echo "package: the programs built are not what players get (see above)" >&2
-        exit 1
+}
+
+# Signs a program with Authenticode: the program, the signed copy. The
+# password goes to the signer in a file, never on a command line.
+sign_program() {
+    local options=(-pkcs12 "$sign" -in "$1" -out "$2")
+    if [ -n "$password_env" ]; then
+        (umask 077 && printf '%s\n' "${!password_env}" >"$lists/password")
+        options+=(-readpass "$lists/password")
+    elif [ -n "$password_file" ]; then
+        options+=(-readpass "$password_file")
     fi
+    [ -z "$timestamp" ] || options+=(-t "$timestamp")
+    echo "== signing $(basename "$1")"
+    logged "$build/sign.log" "$(basename "$1") could not be signed" \
+        osslsigncode sign "${options[@]}"
 }
 
 # A graft point of xorriso: the path on the disc, "=", the file it takes.
@@ -166,25 +280,77 @@ graft() {
     printf '%s=%s' "${1//=/\\=}" "${2//=/\\=}"
 }
 
-write_release() {
-    local name update="$out/$PRODUCT_NAME-update" zip="$out/$PRODUCT_NAME-update.zip"
-    local disc="$out/$PRODUCT_NAME-disc.iso" log="$build/disc.log"
-    mkdir -p "$out"
-    rm -rf "$update" "$zip" "$disc"
-    mkdir -p "$update/$PRODUCT_DATA_FOLDER"
-    cp "$build/update.exe" "$update/"
+# The update folder: update.exe beside the data folder, which holds every
+# listed file and their checksums.
+write_update_folder() {
+    local name data="$new/$update_name/$PRODUCT_DATA_FOLDER"
+    mkdir -p "$data"
+    cp "$staging/programs/update.exe" "$new/$update_name/"
     while IFS= read -r name; do
-        cp -p "$files/$name" "$update/$PRODUCT_DATA_FOLDER/"
+        cp -p "$files/$name" "$data/"
     done <"$distinct"
-    (cd "$out" && zip -q -r -X "$(basename "$zip")" "$(basename "$update")")
-    if ! LC_ALL=C.UTF-8 xorriso -as mkisofs -J -V "$PRODUCT_DISC_LABEL" -o "$disc" \
-            -graft-points "$(graft /setup.exe "$build/setup.exe")" \
-            "$(graft "/$PRODUCT_DATA_FOLDER" "$update/$PRODUCT_DATA_FOLDER")" >"$log" 2>&1; then
-        echo "package: the disc image could not be written (log: $log):" >&2
-        tail -n 10 "$log" >&2
-        exit 1
+    logged "$build/sfv.log" "update.sfv could not be written" \
+        "$tools/release_sfv" "$data/update.sfv" "$data" "$distinct"
+}
+
+write_zip() {
+    logged "$build/zip.log" "the zip could not be written" \
+        "$tools/release_zip" "$new/$update_name.zip" "$new/$update_name"
+}
+
+write_disc() {
+    logged "$build/disc.log" "the disc image could not be written" \
+        env LC_ALL=C.UTF-8 xorriso -as mkisofs -J -V "$PRODUCT_DISC_LABEL" -o "$new/$disc_name" \
+        -graft-points "$(graft /setup.exe "$staging/programs/setup.exe")" \
+        "$(graft "/$PRODUCT_DATA_FOLDER" "$new/$update_name/$PRODUCT_DATA_FOLDER")"
+}
+
+# The whole release, in a folder of its own inside --out.
+write_release() {
+    if [ ! -d "$out" ]; then
+        mkdir -p "$out"
+        created_out=1
     fi
-    printf 'wrote %s\n' "$update" "$zip" "$disc"
+    staging="$(mktemp -d "$out/.package-XXXXXX")"
+    new="$staging/new"
+    mkdir "$new"
+    prepare_programs
+    write_update_folder
+    write_zip
+    write_disc
+}
+
+# Puts back the earlier release: the new items already moved in go first.
+restore_previous() {
+    local item
+    for item in "$@"; do rm -rf "${out:?}/$item"; done
+    for item in "${release_items[@]}"; do
+        [ ! -e "$staging/previous/$item" ] || mv -T "$staging/previous/$item" "$out/$item"
+    done
+}
+
+# Moves the new release into place, the earlier one aside first (renames in
+# one file system); on a failure puts the earlier one back. An interrupt
+# waits until the renames are done.
+put_in_place() {
+    local item moved=()
+    trap '' INT TERM
+    mkdir "$staging/previous"
+    for item in "${release_items[@]}"; do
+        if [ -e "$out/$item" ] && ! mv -T "$out/$item" "$staging/previous/$item"; then
+            restore_previous
+            die "the earlier $item could not be moved aside"
+        fi
+    done
+    for item in "${release_items[@]}"; do
+        if ! mv -T "$new/$item" "$out/$item"; then
+            restore_previous "${moved[@]}"
+            die "$item could not be moved into place"
+        fi
+        moved+=("$item")
+    done
+    trap 'exit 130' INT TERM
+    printf 'wrote %s\n' "${release_items[@]/#/$out/}"
 }
 
 # Where each name stands: "install 3, update 0".
@@ -234,19 +400,28 @@ report_install_type() {
 }
 
 main() {
+    trap finish EXIT
+    trap 'failed_line=$LINENO' ERR
+    trap 'exit 130' INT TERM
     parse_arguments "$@"
-    ensure_prerequisites
-    restart_after_new_locale "$0" "$@"
+    ensure_packaging_prerequisites ${sign:+osslsigncode} || die "packaging tools are missing"
+    [ -f "$product" ] || die "no product file $product"
     product="$(realpath "$product")"
+    out="$(realpath -m "$out")"
     lists="$(mktemp -d)"
-    trap 'rm -rf "$lists"' EXIT
     read_product
-    check_disc_limits
+    check_places
+    check_signing
     check_files
     report_problems
     build="$root/build/package-$PRODUCT_NAME-$arch"
+    update_name="$PRODUCT_NAME-update"
+    disc_name="$PRODUCT_NAME-disc.iso"
+    release_items=("$update_name" "$update_name.zip" "$disc_name")
+    build_tools
     build_programs
     write_release
+    put_in_place
     report_release
 }
 

@@ -1,23 +1,31 @@
-# What building and running the programs and their tests needs on Debian 12.
+# What building, packaging and testing the programs need on Debian 12.
 # Source it, then call, from the script itself (not from a function):
 #
-#   ensure_prerequisites [extra package...]
+#   ensure_prerequisites [extra package...]             everything: tests too
 #   restart_after_new_locale "$0" "$@"
 #
-# The first installs what is missing when run as root (adding the i386
-# architecture that wine32 needs and generating the ja_JP.UTF-8 locale);
-# otherwise it says exactly what to run and fails. Both toolchains and both
-# Wine loaders are installed on every machine: the 32-bit build always
-# ships, and the 64-bit one runs the tests where 32-bit code cannot run.
+# or, to package a release only:
+#
+#   ensure_packaging_prerequisites [extra package...]
+#
+# Each installs what is missing when run as root; otherwise it says exactly
+# what to run and fails. Packaging needs the cross compilers, CMake, the
+# host compiler with minizip and zlib (for the release tools), zlib for the
+# cross compilers and xorriso. The tests need besides: GoogleTest, Wine
+# (wine32 needs the i386 architecture, which the first adds), a display,
+# the ja_JP.UTF-8 locale (which the first generates) and the tools that
+# check a release as players would. Both toolchains and both Wine loaders
+# are installed on every machine: the 32-bit build always ships, and the
+# 64-bit one runs the tests where 32-bit code cannot run.
 #
 # A process that found the locale missing cannot switch to it once it has
-# been generated (glibc remembers the failure), so the second starts the
-# script again, once, in a fresh process when the locale is new.
+# been generated (glibc remembers the failure), so restart_after_new_locale
+# starts the script again, once, in a fresh process when the locale is new.
 
-base_packages=(cmake g++ googletest libgtest-dev mingw-w64
-               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-               wine wine32 wine64 xvfb xauth locales
-               xorriso zip unzip fuseiso fuse-overlayfs)
+packaging_packages=(cmake g++ mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+                    libminizip-dev zlib1g-dev libz-mingw-w64-dev xorriso)
+test_packages=(googletest libgtest-dev wine wine32 wine64 xvfb xauth locales
+               fuseiso fuse-overlayfs unzip python3 cksfv openssl osslsigncode)
 locale_generated=0
 
 package_installed() {
@@ -46,27 +54,67 @@ restart_after_new_locale() {
     fi
 }
 
-ensure_prerequisites() {
-    local missing=() package
-    for package in "${base_packages[@]}" "$@"; do
-        package_installed "$package" || missing+=("$package")
+# The packages given that are not installed, one a line.
+missing_packages() {
+    local package
+    for package in "$@"; do
+        package_installed "$package" || echo "$package"
     done
-    if [ ${#missing[@]} -eq 0 ] && japanese_locale_present; then
+}
+
+# Installs the packages given (as root), adding the i386 architecture
+# first when wine32 is among them.
+install_packages() {
+    echo "Installing: $*"
+    if printf '%s\n' "$@" | grep -qx 'wine32'; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "$@"
+}
+
+# Says what to run as root to install the packages given and, when the
+# second argument is 1, to generate the locale.
+explain_missing() {
+    local need_locale="$1" what
+    shift
+    what=("$@")
+    [ "$need_locale" -eq 0 ] || what+=("the ja_JP.UTF-8 locale")
+    echo "Missing: ${what[*]}" >&2
+    echo "Run as root, or install them yourself:" >&2
+    if printf '%s\n' "$@" | grep -qx 'wine32'; then
+        echo "  dpkg --add-architecture i386 && apt-get update" >&2
+    fi
+    [ $# -eq 0 ] || echo "  apt-get install -y $*" >&2
+    [ "$need_locale" -eq 0 ] ||
+        echo "  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen &&" \
+            "locale-gen" >&2
+}
+
+# Installs the missing ones of the packages given, and the locale when the
+# first argument is 1.
+ensure_packages() {
+    local want_locale="$1" need_locale=0 missing
+    shift
+    mapfile -t missing < <(missing_packages "$@")
+    if [ "$want_locale" -eq 1 ] && ! japanese_locale_present; then
+        need_locale=1
+    fi
+    if [ ${#missing[@]} -eq 0 ] && [ "$need_locale" -eq 0 ]; then
         return 0
     fi
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing: ${missing[*]:-}${missing[*]:+ }$(japanese_locale_present || echo 'the ja_JP.UTF-8 locale')" >&2
-        echo "Run as root, or install them yourself:" >&2
-        echo "  dpkg --add-architecture i386 && apt-get update" >&2
-        [ ${#missing[@]} -eq 0 ] || echo "  apt-get install -y ${missing[*]}" >&2
-        echo "  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen && locale-gen" >&2
+        explain_missing "$need_locale" "${missing[@]}"
         return 1
     fi
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
-        dpkg --add-architecture i386
-        apt-get update
-        DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-    fi
-    japanese_locale_present || enable_japanese_locale
+    [ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
+    [ "$need_locale" -eq 0 ] || enable_japanese_locale
+}
+
+ensure_prerequisites() {
+    ensure_packages 1 "${packaging_packages[@]}" "${test_packages[@]}" "$@"
+}
+
+ensure_packaging_prerequisites() {
+    ensure_packages 0 "${packaging_packages[@]}" "$@"
 }

@@ -7,6 +7,7 @@
 #   wine_add_drive <letter> <folder> <cdrom|hd|network|floppy> <label>
 #   wine_remove_drive <letter>
 #   wine_add_disc_image <letter> <image> <label>   a disc image as a CD-ROM
+#                                                  (2: it cannot be mounted here)
 #   wine_remove_disc_image <letter>                its mounts (not its kind)
 #   wine_show_log <what failed> <log>  the tail of a failed step's log
 #
@@ -197,22 +198,42 @@ wine_remove_drive() {
 # read-only loop device on the image it reads the label off the disc. Where
 # no loop device can be had (no root, none in the container), the label
 # comes from a .windows-label file that fuse-overlayfs lays over the
-# read-only mount; the files still come from the image.
+# read-only mount; the files still come from the image, and
+# WINE_DISC_LABEL_FROM_FILE is 1 (else 0). Returns 2 where the image cannot
+# be mounted at all (no usable FUSE), 1 on other failures; either way it
+# leaves nothing mounted or attached.
 wine_add_disc_image() {
     if [ $# -ne 3 ]; then
         echo "usage: wine_add_disc_image <letter> <image> <label>" >&2
         return 1
     fi
-    local letter image label="$3" media loop drive
+    local letter image media error
     letter="$(wine_drive_letter "$1")" || return 1
     image="$(realpath "$2")" || return 1
     media="$WINEPREFIX-media/$letter"
     wine_remove_disc_image "$letter" || return 1
     mkdir -p "$media/image" || return 1
-    fuseiso "$image" "$media/image" || return 1
-    drive="$media/image"
+    if ! error="$(fuseiso "$image" "$media/image" 2>&1)"; then
+        echo "wine: $image cannot be mounted here (no usable FUSE): $error" >&2
+        rm -rf "$media"
+        return 2
+    fi
+    if ! wine_link_disc_image "$letter" "$image" "$3" "$media"; then
+        wine_remove_disc_image "$letter"
+        return 1
+    fi
+}
+
+# The drive links of a mounted disc image: the letter, the image, its
+# label, the folder of its mounts.
+wine_link_disc_image() {
+    local letter="$1" image="$2" label="$3" media="$4" loop drive="$4/image"
     if loop="$(losetup --find --show --read-only "$image" 2>/dev/null)"; then
-        ln -sfn "$loop" "$WINEPREFIX/dosdevices/$letter::" || return 1
+        if ! ln -sfn "$loop" "$WINEPREFIX/dosdevices/$letter::"; then
+            losetup --detach "$loop"
+            return 1
+        fi
+        WINE_DISC_LABEL_FROM_FILE=0
         echo "wine: $letter: holds $image; Wine reads its label through $loop"
     else
         drive="$media/drive"
@@ -220,8 +241,10 @@ wine_add_disc_image() {
         printf '%s' "$label" >"$media/label/.windows-label" || return 1
         fuse-overlayfs -o "lowerdir=$media/image,upperdir=$media/label,workdir=$media/work" \
             "$drive" || return 1
+        WINE_DISC_LABEL_FROM_FILE=1
         echo "wine: no loop device; $letter: holds $image, its label from a file over it"
     fi
+    export WINE_DISC_LABEL_FROM_FILE
     ln -sfn "$drive" "$WINEPREFIX/dosdevices/$letter:" || return 1
     wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f >/dev/null 2>&1
     local status=$?
@@ -246,9 +269,11 @@ wine_remove_disc_image() {
     case "$(readlink "$WINEPREFIX/dosdevices/$letter:" 2>/dev/null)" in
         "$media"/*) rm -f "$WINEPREFIX/dosdevices/$letter:" ;;
     esac
+    # A mount still busy goes as soon as it is free (lazily).
     for mount in drive image; do
         if mountpoint -q "$media/$mount"; then
-            fusermount -u "$media/$mount" || return 1
+            fusermount -u "$media/$mount" 2>/dev/null || fusermount -u -z "$media/$mount" ||
+                return 1
         fi
     done
     rm -rf "$media"

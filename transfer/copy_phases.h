@@ -5,13 +5,13 @@
 #pragma once
 
 enum class CopyPhase {
-    SourceChecks,        // composing the paths, looking for the source
-    Opens,               // clearing the temporary file, opening both streams
+    SourceChecks,        // looking for the sources, composing the paths
+    Opens,               // opening both streams
     Blocks,              // the 64 KiB read and write loop
     Closes,              // closing both streams
     SizeCheck,           // comparing the sizes (and any fallback copy)
-    Replace,             // putting the new file in the old one's place
     AttributesAndTimes,  // normal attributes, the source's three times
+    Replace,             // the replace step: every new file in its old one's place
     Count
 };
 

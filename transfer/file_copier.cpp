@@ -1,7 +1,10 @@
 // copyFile: one file through the shared 64 KiB buffer, counting the bytes
 // read for the install progress and taking part in the cancel handshake.
 // When the finished copy is far from the source's size, or a read or a write
-// failed, the system's own copy is tried instead.
+// failed, the system's own copy is tried instead. For the update, it also
+// checksums what it copies, on the block it has just read.
+#include <zlib.h>
+
 #include <cstdint>
 
 #include "engine/setup_engine.h"
@@ -31,6 +34,10 @@ bool copyBlocks(SetupEngine& engine) {
     for (;;) {
         size_t read = platform::readStream(engine.sourceStream, copyBuffer, kCopyBlock);
         engine.bytesCopied += static_cast<uint32_t>(read);
+        if (engine.checksumCopies) {
+            engine.copyChecksum = static_cast<uint32_t>(
+                crc32(engine.copyChecksum, copyBuffer, static_cast<uInt>(read)));
+        }
         if (platform::writeStream(engine.targetStream, copyBuffer, read) != read) return false;
         if (read < kCopyBlock) return !platform::streamFailed(engine.sourceStream);
         if (seeCancelRequest(engine)) return true;
@@ -61,6 +68,7 @@ bool copyWithSystem(SetupEngine& engine, const char* target, const char* source,
                     uint32_t startTotal, uint32_t sourceSize) {
     bool copied = platform::systemCopyFile(source, target);
     engine.bytesCopied = startTotal + sourceSize;
+    engine.copyChecksumKnown = false;
     return copied;
 }
 
@@ -77,6 +85,8 @@ bool SetupEngine::copyFile(const char* target, const char* source) {
     }
     markCopyPhase(CopyPhase::Opens);
     const uint32_t startTotal = bytesCopied;
+    copyChecksum = 0;
+    copyChecksumKnown = checksumCopies;
     bool written = seeCancelRequest(*this) || copyBlocks(*this);
     markCopyPhase(CopyPhase::Blocks);
     written = closeStreams(*this) && written;

@@ -97,9 +97,9 @@ bool copyEntry(SetupEngine& engine, const char* name) {
         !composePath(source, engine.sourceDir, name)) {
         return false;
     }
-    // A source that is the target itself is installed already: copying it
-    // would empty it. It counts as copied.
-    if (isSameFile(target, source)) {
+    // A source that is (or cannot be told apart from) the target itself is
+    // installed already: copying it would empty it. It counts as copied.
+    if (compareFiles(target, source) != FileSameness::Different) {
         engine.bytesCopied += fileSize(source);
         return true;
     }

@@ -5,10 +5,12 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
+#include "transfer/file_names.h"
 #include "transfer/install_flow.h"
 #include "transfer/same_file.h"
-#include "transfer/status_lines.h"
 #include "transfer/reserved_names.h"
+#include "transfer/status_lines.h"
+#include "transfer/update_files.h"
 
 namespace {
 
@@ -52,23 +54,6 @@ bool isDriveLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// A path component made of dots and blanks alone names no folder of its own:
-// one dot stays where it is, two or more climb (the system drops trailing
-// dots and blanks).
-enum class Component { Name, Stay, Climb };
-
-Component classify(const char* begin, const char* end) {
-    int dots = 0;
-    for (const char* at = begin; at != end; ++at) {
-        if (*at == '.') {
-            ++dots;
-        } else if (*at != ' ') {
-            return Component::Name;
-        }
-    }
-    return dots >= 2 ? Component::Climb : Component::Stay;
-}
-
 // True for a folder that deletions may work in: "X:\" followed by at least
 // one real folder name, and nothing that climbs. An empty or relative folder,
 // or a drive root, would let the listed names resolve outside the game.
@@ -78,30 +63,21 @@ bool isDeletableFolder(const char* folder) {
     const char* begin = folder + 3;
     for (const char* at = begin;; ++at) {
         if (*at != '\0' && !isSeparator(*at)) continue;
-        Component component = classify(begin, at);
-        if (component == Component::Climb) return false;
-        named = named || component == Component::Name;
+        PathComponent component = classifyComponent(begin, at);
+        if (component == PathComponent::Climb) return false;
+        named = named || component == PathComponent::Name;
         if (*at == '\0') return named;
         begin = at + 1;
     }
 }
 
-// True for a list name that stays inside the folder it is joined to: one
-// component (no real backslash, no slash, no drive colon) without "..".
-bool isPlainName(const char* name) {
-    char copy[kNameCapacity];
-    if (!copyText(copy, sizeof copy, name) || cutAtLastBackslash(copy)) return false;
-    return std::strpbrk(name, "/:") == nullptr && std::strstr(name, "..") == nullptr &&
-           classify(name, name + std::strlen(name)) == Component::Name;
-}
-
-// True when the file at path is also the install's source of that name:
+// True when the file at path may be the install's source of that name:
 // setup run from the folder it installs into. Deleting it would delete the
-// package itself.
+// package itself, so a file that cannot be told apart from it is kept.
 bool isOwnSource(const char* sourceDir, const char* name, const char* path) {
     char source[kPathCapacity];
     return formatText(source, sizeof source, "%s\\%s", sourceDir, name) &&
-           isSameFile(source, path);
+           compareFiles(source, path) != FileSameness::Different;
 }
 
 // Deletes one file of the folder; false when it is still there afterwards
@@ -136,6 +112,15 @@ bool isNamed(const char* folder, const char* name) {
     return std::strcmp(folder + std::strlen(parent) + 1, name) == 0;
 }
 
+// Removes an empty folder that is a folder of its own: a junction or a link
+// stands for another folder, which is not the install's to remove.
+bool removeOwnEmptyFolder(const char* folder) {
+    uint32_t attributes = 0;
+    return platform::fileAttributes(folder, attributes) &&
+           (attributes & platform::kAttributeReparsePoint) == 0 &&
+           platform::removeDirectory(folder);
+}
+
 // After an uninstall, removes the game folder and then the maker's folder
 // above it, each only when it is empty and carries the name the install gave
 // it: a folder that holds anything (the player's saves, another game of the
@@ -150,8 +135,8 @@ void removeEmptyGameFolders(const SetupEngine& engine) {
     // folder walk) would keep it from being removed.
     char root[] = {folder[0], ':', '\\', '\0'};
     platform::changeDirectory(root);
-    if (!platform::removeDirectory(folder) || !cutAtLastBackslash(folder)) return;
-    if (isNamed(folder, engine.makerName)) platform::removeDirectory(folder);
+    if (!removeOwnEmptyFolder(folder) || !cutAtLastBackslash(folder)) return;
+    if (isNamed(folder, engine.makerName)) removeOwnEmptyFolder(folder);
 }
 
 // Joins installBase, the maker and the data folder into installDir; false,
@@ -202,10 +187,12 @@ const char* SetupEngine::deleteInstalledFiles(const char* folder) {
     const char* firstLeft = nullptr;
     deleteListedFiles(installFiles, folder, sourceDir, firstLeft);
     deleteListedFiles(updateFiles, folder, sourceDir, firstLeft);
-    // An update that was ended may have left its temporary file.
+    // An update that was ended may have left its temporary file (earlier
+    // versions), its staged and old files and its record.
     if (!deleteListedFile(folder, kUpdateTemporaryName, sourceDir) && firstLeft == nullptr) {
         firstLeft = kUpdateTemporaryName;
     }
+    removeUpdateLeftovers(folder, installFiles, updateFiles);
     return firstLeft;
 }
 

@@ -2,13 +2,16 @@
 
 #include "platform/platform.h"
 
-bool isSameFile(const char* first, const char* second) {
+FileSameness compareFiles(const char* first, const char* second) {
     platform::FileIdentity a;
     platform::FileIdentity b;
-    if (!platform::fileIdentity(first, a) || !platform::fileIdentity(second, b)) return false;
-    // A volume that keeps no file index reports 0 for every file: the
-    // identity is then unknown, and unknown is not the same. The size guards
-    // against a file system whose index is weak: one file has one size.
-    return a.fileIndex != 0 && a.volumeSerial == b.volumeSerial && a.fileIndex == b.fileIndex &&
-           a.size == b.size;
+    if (!platform::fileIdentity(first, a) || !platform::fileIdentity(second, b)) {
+        return FileSameness::Different;
+    }
+    // One file has one size, whatever its volume keeps; the size also
+    // guards against a file system whose index is weak.
+    if (a.volumeSerial != b.volumeSerial || a.size != b.size) return FileSameness::Different;
+    // A volume that keeps no file index reports 0 for every file.
+    if (a.fileIndex == 0 || b.fileIndex == 0) return FileSameness::Unknown;
+    return a.fileIndex == b.fileIndex ? FileSameness::Same : FileSameness::Different;
 }

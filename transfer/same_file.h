@@ -6,6 +6,10 @@
 // identities can.
 #pragma once
 
-// True when both exist and are one file or folder; false when either cannot
-// be identified.
-bool isSameFile(const char* first, const char* second);
+// Unknown: both are there but their volume keeps no file index, so that
+// nothing tells them apart. A caller that keeps a file on Same keeps it on
+// Unknown too; one that would only skip work takes Unknown as Different.
+enum class FileSameness { Same, Different, Unknown };
+
+// Different when either cannot be identified (it is not there, say).
+FileSameness compareFiles(const char* first, const char* second);

@@ -1,22 +1,40 @@
-// runUpdate: the program's main job. Copies every file of both lists from
+// runUpdate: the program's main job. Brings every file of both lists from
 // the data folder beside the program into the installed game folder, with
 // normal attributes and the source's three times, and tells the user the
-// outcome. Each new file is written beside its target first and takes the
-// old one's place only when whole, so that a game file is never left half
-// written by a full disk, a bad read or an update that was ended.
+// outcome. The update is all or nothing (transfer/update_files.h): a
+// damaged release, a full disk, a file the game holds or a run that is
+// ended never leaves the game a mix of old and new files.
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
+#include "transfer/checksum_file.h"
 #include "transfer/copy_phases.h"
-#include "transfer/same_file.h"
+#include "transfer/file_names.h"
 #include "transfer/reserved_names.h"
+#include "transfer/same_file.h"
+#include "transfer/small_file.h"
+#include "transfer/update_files.h"
 
 namespace {
 
 const char kCompleted[] = "アップデートが完了しました。";
-const char kFileFailed[] = "%s\nを更新できませんでした。\nアップデートは完了していません。";
+const char kFileFailed[] = "%s\nを更新できませんでした。\nアップデートは行われませんでした。";
+const char kFileHeld[] =
+    "%s\nを置き換えられませんでした。\nゲームを終了してから、もう一度アップデートしてください。\n"
+    "ゲームのファイルは変更されていません。";
+const char kReleaseDamaged[] =
+    "%s\nが壊れているか、見つかりません。\n"
+    "ダウンロードしたファイルをもう一度展開してから、アップデートしてください。\n"
+    "アップデートは行われませんでした。";
+const char kTooLittleSpace[] =
+    "インストール先のドライブの空き容量が足りません。\nアップデートするには 約%uMの空き容量が"
+    "必要です。\nアップデートは行われませんでした。";
+const char kNotPutBack[] =
+    "アップデートが途中で止まっています。\n%s\nを元に戻せませんでした。\n"
+    "ゲームを終了してから、もう一度アップデートを起動してください。";
 const char kFolderInvalid[] =
     "インストール先のフォルダが正しくありません。\nアップデートは行われませんでした。";
 const char kFolderMissing[] =
@@ -26,10 +44,9 @@ const char kUpdateFilesUnknown[] =
 const char kReportCaption[] = "確認";
 const char kCompletedCaption[] = "終了";
 
-// Stranded: the old file is gone and the new one could not take its place;
-// it stays as the temporary file, which the next name would overwrite, so
-// the run ends there.
-enum class FileOutcome { Updated, SourceMissing, Failed, Stranded };
+// Staged files take whole clusters of the game folder's volume.
+constexpr uint64_t kClusterBytes = 4096;
+constexpr uint64_t kMegabyte = 1 << 20;
 
 void report(SetupEngine& engine, const char* text, const char* caption) {
     platform::messageBox(engine.dialogWindow, text, caption, platform::kReportFlags);
@@ -64,175 +81,12 @@ bool useProgramFolder(SetupEngine& engine) {
            cutAtLastBackslash(engine.sourceDir);
 }
 
-// Carries the source's creation, access and write times over to the target.
-bool copyTimes(const char* target, const char* source) {
-    platform::FileHandle from = platform::openTimeSource(source);
-    if (from == nullptr) return false;
-    platform::FileHandle to = platform::openTimeTarget(target);
-    if (to == nullptr) {
-        platform::closeFile(from);
-        return false;
-    }
-    platform::FileTimes times;
-    bool copied = platform::readFileTimes(from, times) && platform::writeFileTimes(to, times);
-    platform::closeFile(from);
-    platform::closeFile(to);
-    return copied;
-}
-
-// The temporary file beside target; false when target has no folder or the
-// path does not fit.
-bool composeTemporary(char* temporary, size_t capacity, const char* target) {
-    char folder[kTextCapacity];
-    return copyText(folder, sizeof folder, target) && cutAtLastBackslash(folder) &&
-           formatText(temporary, capacity, "%s\\%s", folder, kUpdateTemporaryName);
-}
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// True when target is the temporary file itself. Both paths share the
-// folder, byte for byte; the system ignores letter case and trailing dots
-// and blanks in the name. A CP932 lead byte never equals an ASCII letter, so
-// folding ASCII letters alone cannot join two different names.
-bool isTemporaryFile(const char* target, const char* temporary) {
-    size_t length = std::strlen(target);
-    while (length > 0 && (target[length - 1] == '.' || target[length - 1] == ' ')) --length;
-    if (length != std::strlen(temporary)) return false;
-    for (size_t at = 0; at < length; ++at) {
-        if (asciiLower(target[at]) != asciiLower(temporary[at])) return false;
-    }
-    return true;
-}
-
-// Removes the temporary file, whatever a killed earlier run or the system's
-// copy (which carries a read-only source's attribute) left it as.
-void removeTemporary(const char* temporary) {
-    platform::setAttributesNormal(temporary);
-    platform::deleteFile(temporary);
-}
-
-enum class Placement { Placed, Refused, Stranded };
-
-// Replaces target with the finished temporary file. A read-only target
-// refuses the replace; only then is its attribute cleared, and when the
-// replace still fails (the file is held open) it gets its attributes back,
-// so that it keeps them as well as its contents.
-bool replaceTarget(const char* temporary, const char* target) {
-    if (platform::replaceFile(temporary, target)) return true;
-    uint32_t attributes = 0;
-    if (!platform::fileAttributes(target, attributes) ||
-        (attributes & platform::kAttributeReadOnly) == 0) {
-        return false;
-    }
-    if (platform::setAttributesNormal(target) && platform::replaceFile(temporary, target)) {
-        return true;
-    }
-    platform::setFileAttributes(target, attributes);
-    return false;
-}
-
-// Puts the finished temporary file in target's place. Some file systems
-// do not replace in one step and may have removed the old file before
-// failing: the temporary file is then the only copy of the game file, so it
-// goes into the empty place, or stays where it is.
-Placement placeNewFile(const char* temporary, const char* target) {
-    if (replaceTarget(temporary, target)) return Placement::Placed;
-    if (platform::findPath(target) != platform::Presence::Missing) return Placement::Refused;
-    return platform::replaceFile(temporary, target) ? Placement::Placed : Placement::Stranded;
-}
-
-// Copies source into the temporary file and puts it in target's place when
-// that copy is whole. Unless the outcome is Stranded, target is either new
-// or as it was, and no temporary file is left.
-FileOutcome copyIntoPlace(SetupEngine& engine, const char* target, const char* temporary,
-                          const char* source) {
-    removeTemporary(temporary);
-    Placement placement = engine.copyFile(temporary, source)
-                              ? placeNewFile(temporary, target)
-                              : Placement::Refused;
-    markCopyPhase(CopyPhase::Replace);
-    if (placement == Placement::Placed) return FileOutcome::Updated;
-    if (placement == Placement::Stranded) return FileOutcome::Stranded;
-    removeTemporary(temporary);
-    return FileOutcome::Failed;
-}
-
-// Only a source that is not there is skipped: one that is there but cannot
-// be read, or that the system could not search for, fails. The search is
-// made only once the copy has failed, so that a file that is there costs no
-// call of its own.
-FileOutcome unlessMissing(const char* source, FileOutcome outcome) {
-    bool missing = platform::findPath(source) == platform::Presence::Missing;
-    return missing ? FileOutcome::SourceMissing : outcome;
-}
-
-// One name: replaced contents, normal attributes, the source's times. A
-// target whose contents were not replaced keeps its own contents and times.
-// When the data folder is the game folder, each file found is its own new
-// version.
-FileOutcome updateFile(SetupEngine& engine, const char* name, bool dataIsGameFolder) {
-    char source[kTextCapacity];
-    char target[kTextCapacity];
-    char temporary[kTextCapacity];
-    if (!formatText(source, sizeof source, "%s\\%s\\%s", engine.sourceDir, engine.dataFolder,
-                    name) ||
-        !formatText(target, sizeof target, "%s\\%s", engine.installDir, name) ||
-        !composeTemporary(temporary, sizeof temporary, target) ||
-        isTemporaryFile(target, temporary)) {
-        return FileOutcome::Failed;
-    }
-    markCopyPhase(CopyPhase::SourceChecks);
-    if (dataIsGameFolder) return unlessMissing(source, FileOutcome::Updated);
-
-    FileOutcome placed = copyIntoPlace(engine, target, temporary, source);
-    if (placed == FileOutcome::Failed) return unlessMissing(source, FileOutcome::Failed);
-    if (placed != FileOutcome::Updated) return placed;
-    // The system's fallback copy carries the source's attributes over.
-    platform::setAttributesNormal(target);
-    bool timed = copyTimes(target, source);
-    markCopyPhase(CopyPhase::AttributesAndTimes);
-    return timed ? FileOutcome::Updated : FileOutcome::Failed;
-}
-
-// True when name stands in list before the entry end (in the whole list when
-// end is null).
-bool listedBefore(FileList list, char** end, const char* name) {
-    if (list == nullptr) return false;
-    for (char** entry = list; entry != end && (*entry)[0] != '\0'; ++entry) {
-        if (std::strcmp(*entry, name) == 0) return true;
-    }
-    return false;
-}
-
-// What one run knows across its names.
-struct RunState {
-    bool dataIsGameFolder;
-    const char* firstFailure;  // the first name that failed, if any
-};
-
 // The data folder beside the program, which must be there: a program run
 // from inside a downloaded archive, or copied without its data, would
 // otherwise find every file missing and report an update of nothing.
 bool findDataFolder(const SetupEngine& engine, char* dataFolder, size_t capacity) {
     return formatText(dataFolder, capacity, "%s\\%s", engine.sourceDir, engine.dataFolder) &&
            platform::findPath(dataFolder) == platform::Presence::Folder;
-}
-
-// Walks a list up to its empty name; a name already met in this run (in an
-// earlier list or earlier in this one) is not copied again: its first
-// outcome stands. False when the run must end at a stranded file.
-bool updateList(SetupEngine& engine, FileList list, FileList earlier, RunState& run) {
-    if (list == nullptr) return true;
-    for (char** entry = list; (*entry)[0] != '\0'; ++entry) {
-        if (listedBefore(earlier, nullptr, *entry) || listedBefore(list, entry, *entry)) continue;
-        FileOutcome outcome = updateFile(engine, *entry, run.dataIsGameFolder);
-        bool failed = outcome == FileOutcome::Failed || outcome == FileOutcome::Stranded;
-        if (failed && run.firstFailure == nullptr) run.firstFailure = *entry;
-        if (outcome == FileOutcome::Stranded) return false;
-    }
-    return true;
 }
 
 // The install folder must be a complete path of a folder that exists; the
@@ -250,7 +104,150 @@ bool checkInstallFolder(SetupEngine& engine) {
     return true;
 }
 
+bool isListed(const UpdateFiles& files, const char* name) {
+    for (const UpdateFile& file : files) {
+        if (std::strcmp(file.name, name) == 0) return true;
+    }
+    return false;
+}
+
+// Adds each name of the list not met before in this run; false, naming it,
+// at a name that would write outside the game folder or over one of the
+// program's own files.
+bool collectNames(FileList list, UpdateFiles& files, const char*& refused) {
+    for (int index = 0; list != nullptr && list[index][0] != '\0'; ++index) {
+        const char* name = list[index];
+        if (isListed(files, name)) continue;
+        if (!isPlainName(name) || isReservedName(name)) {
+            refused = name;
+            return false;
+        }
+        UpdateFile file{};
+        copyText(file.name, sizeof file.name, name);
+        files.push_back(file);
+    }
+    return true;
+}
+
+// Finds each file in the data folder with its size; false, naming it, when
+// the system could not search for one (it is then no missing file).
+bool findSources(const char* dataPath, UpdateFiles& files, const char*& unknown) {
+    for (UpdateFile& file : files) {
+        char source[kTextCapacity];
+        unknown = file.name;
+        if (!gameFilePath(source, sizeof source, dataPath, file.name)) return false;
+        platform::Presence presence = platform::findPath(source, &file.size);
+        if (presence == platform::Presence::Unknown || presence == platform::Presence::Folder) {
+            return false;
+        }
+        file.present = presence == platform::Presence::File;
+    }
+    return true;
+}
+
+// With the release's checksum file in the data folder, every file must be
+// there and have a checksum in it; false names the first that has not (or
+// the checksum file itself when it cannot be read). Without one, a missing
+// file is skipped.
+bool readChecksums(const char* dataPath, UpdateFiles& files, const char*& damaged) {
+    char path[kTextCapacity];
+    damaged = kChecksumFileName;
+    if (!gameFilePath(path, sizeof path, dataPath, kChecksumFileName)) return false;
+    platform::Presence presence = platform::findPath(path);
+    if (presence == platform::Presence::Missing) return true;
+    std::string text;
+    if (presence != platform::Presence::File || !readSmallFile(path, text)) return false;
+    for (UpdateFile& file : files) {
+        damaged = file.name;
+        file.checksumKnown = findChecksum(text, file.name, file.expected);
+        if (!file.present || !file.checksumKnown) return false;
+    }
+    return true;
+}
+
+bool anyPresent(const UpdateFiles& files) {
+    for (const UpdateFile& file : files) {
+        if (file.present) return true;
+    }
+    return false;
+}
+
+// Megabytes (rounded up) that staging needs on the game folder's volume,
+// when it has not got them; 0 when it has, or cannot tell.
+uint64_t missingRoom(const SetupEngine& engine, const UpdateFiles& files) {
+    uint64_t needed = 0;
+    for (const UpdateFile& file : files) {
+        if (file.present) needed += (file.size + kClusterBytes - 1) / kClusterBytes * kClusterBytes;
+    }
+    uint64_t freeBytes = 0;
+    if (!platform::diskFreeBytes(engine.installDir, freeBytes) || freeBytes >= needed) return 0;
+    return (needed + kMegabyte - 1) / kMegabyte;
+}
+
+// Everything before anything is written: the names, the sources, the
+// checksums and, unless nothing is to be copied, the room. False when the
+// run ends here, reported.
+bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies, UpdateFiles& files) {
+    const char* at = nullptr;
+    if (!collectNames(engine.installFiles, files, at) ||
+        !collectNames(engine.updateFiles, files, at) || !findSources(dataPath, files, at)) {
+        reportNaming(engine, kFileFailed, at);
+        return false;
+    }
+    markCopyPhase(CopyPhase::SourceChecks);
+    if (!readChecksums(dataPath, files, at)) {
+        reportNaming(engine, kReleaseDamaged, at);
+        return false;
+    }
+    // Nothing of a list found: an archive extracted without its files, not
+    // an update. An empty list is an update of nothing.
+    if (!files.empty() && !anyPresent(files)) {
+        report(engine, kUpdateFilesUnknown, kReportCaption);
+        return false;
+    }
+    if (uint64_t megabytes = copies ? missingRoom(engine, files) : 0) {
+        char text[kTextCapacity];
+        formatText(text, sizeof text, kTooLittleSpace, static_cast<unsigned>(megabytes));
+        report(engine, text, kReportCaption);
+        return false;
+    }
+    return true;
+}
+
+// Stages the files, then puts them in place; false when the run ended,
+// reported. A rename that failed leaves every game file as it was, except
+// when a file could not even be put back: the record then stays, and the
+// next start puts it back.
+bool stageAndReplace(SetupEngine& engine, const char* dataPath, UpdateFiles& files) {
+    const char* at = nullptr;
+    StagingOutcome staged = stageUpdateFiles(engine, dataPath, files, at);
+    if (staged != StagingOutcome::Staged) {
+        reportNaming(engine, staged == StagingOutcome::Damaged ? kReleaseDamaged : kFileFailed, at);
+        return false;
+    }
+    ReplaceOutcome replaced = replaceGameFiles(engine.installDir, files, at);
+    markCopyPhase(CopyPhase::Replace);
+    if (replaced == ReplaceOutcome::Mixed) {
+        reportNaming(engine, kNotPutBack, at);
+        return false;
+    }
+    removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
+    if (replaced == ReplaceOutcome::RolledBack) {
+        reportNaming(engine, kFileHeld, at);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool SetupEngine::recoverUpdate() {
+    if (!isAbsoluteFolder(installDir)) return true;
+    char notPutBack[kNameCapacity];
+    if (recoverGameFiles(installDir, installFiles, updateFiles, notPutBack)) return true;
+    reportNaming(*this, kNotPutBack, notPutBack);
+    return false;
+}
 
 bool SetupEngine::runUpdate() {
     // A cancel left over from an install in the same window must not cut
@@ -261,21 +258,15 @@ bool SetupEngine::runUpdate() {
         report(*this, kUpdateFilesUnknown, kReportCaption);
         return false;
     }
-    if (!checkInstallFolder(*this)) return false;
-
+    if (!checkInstallFolder(*this) || !recoverUpdate()) return false;
     // When the data folder is the game folder itself (the update unpacked
     // into the maker's folder; another letter case or a short name still
-    // names it), every file found is already its own new version. Elsewhere
-    // a file linked into both folders is harmless: its copy replaces the
-    // target, never the source.
-    RunState run{isSameFile(dataPath, installDir), nullptr};
-    if (updateList(*this, installFiles, nullptr, run)) {
-        updateList(*this, updateFiles, installFiles, run);
-    }
-    if (run.firstFailure != nullptr) {
-        reportNaming(*this, kFileFailed, run.firstFailure);
-        return false;
-    }
+    // names it), every file found is already its own new version. Where
+    // that cannot be told, the staged copies leave every file whole anyway.
+    bool copies = compareFiles(dataPath, installDir) != FileSameness::Same;
+    UpdateFiles files;
+    if (!prepareFiles(*this, dataPath, copies, files)) return false;
+    if (copies && !stageAndReplace(*this, dataPath, files)) return false;
     report(*this, kCompleted, kCompletedCaption);
     return true;
 }

@@ -51,7 +51,7 @@ bool setFileAttributes(const char* path, uint32_t attributes) {
     return SetFileAttributesA(path, attributes) != 0;
 }
 
-Presence findPath(const char* path) {
+Presence findPath(const char* path, uint64_t* size) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -61,10 +61,35 @@ Presence findPath(const char* path) {
         return absent ? Presence::Missing : Presence::Unknown;
     }
     FindClose(search);
+    if (size != nullptr) {
+        *size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    }
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Presence::Folder : Presence::File;
 }
 
 bool deleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool writeFileToDisk(const char* path, const void* data, size_t size) {
+    if (size > MAXDWORD) return false;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool whole = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) != 0 &&
+                 written == size && FlushFileBuffers(file) != 0;
+    return CloseHandle(file) != 0 && whole;
+}
+
+// The system compares file names in UTF-16 with its own case table, which
+// folds full-width, Greek and Cyrillic letters as well as ASCII ones.
+bool sameFileName(const char* first, const char* second) {
+    WCHAR a[MAX_PATH];
+    WCHAR b[MAX_PATH];
+    int aLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, first, -1, a, MAX_PATH);
+    int bLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, second, -1, b, MAX_PATH);
+    if (aLength == 0 || bLength == 0) return false;
+    return CompareStringOrdinal(a, aLength - 1, b, bLength - 1, TRUE) == CSTR_EQUAL;
+}
 
 bool changeDirectory(const char* path) { return _chdir(path) == 0; }
 

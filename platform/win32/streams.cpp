@@ -16,25 +16,31 @@ namespace {
 // A Stream is the runtime's FILE itself; the type stays opaque to callers.
 FILE* fileOf(Stream* stream) { return reinterpret_cast<FILE*>(stream); }
 
-// "wb" as the runtime opens it (write access, others may read and write,
-// created or emptied), but a file that did not exist is only created, not
-// also truncated: on Linux file systems under Wine a truncation marks the
-// file to have its data pushed to the disk as it is closed.
+// "wb" for the file copier: write access, others may only read, created or
+// emptied. The file is emptied last, once the runtime has taken the handle,
+// so that an open that fails leaves an existing file as it was. A file that
+// did not exist is only created, not also truncated: on Linux file systems
+// under Wine a truncation marks the file to have its data pushed to the disk
+// as it is closed.
 FILE* createForWriting(const char* path) {
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    if (GetLastError() == ERROR_ALREADY_EXISTS && !SetEndOfFile(handle)) {
-        CloseHandle(handle);
-        return nullptr;
-    }
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (descriptor == -1) {
         CloseHandle(handle);
         return nullptr;
     }
     FILE* file = _fdopen(descriptor, "wb");
-    if (file == nullptr) _close(descriptor);
+    if (file == nullptr) {
+        _close(descriptor);
+        return nullptr;
+    }
+    if (existed && !SetEndOfFile(handle)) {
+        std::fclose(file);
+        return nullptr;
+    }
     return file;
 }
 

@@ -62,7 +62,12 @@ RunningProgram::~RunningProgram() {
 }
 
 bool RunningProgram::start(const std::string& exePath) {
-    if (info_.hProcess != nullptr) return false;
+    if (running()) return false;
+    if (info_.hProcess != nullptr) {  // a run that has ended: start anew
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+        info_ = {};
+    }
     std::string folder = exePath.substr(0, exePath.find_last_of('\\'));
     std::vector<char> commandLine(exePath.begin(), exePath.end());
     commandLine.push_back('\0');

@@ -30,7 +30,8 @@ public:
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
-    // Starts the program with its own folder as the current directory.
+    // Starts the program with its own folder as the current directory
+    // (again, once an earlier run has ended).
     bool start(const std::string& exePath);
     bool running() const;
     // Waits for the end; false on timeout. exitCode gets the process's code.

@@ -1,8 +1,8 @@
-// update.exe driven through its window, as a user would: the question, the
-// refusal without an installed game, the update of a registered game, a
-// game file held open by the running game, a data folder that is the game
-// folder, a program without its data folder, the single running copy and an
-// install folder that has gone.
+// update.exe driven through its window, as a user would: the question and
+// the single running copy, the refusal without an installed game, the
+// update of a registered game, a game file held open by the running game,
+// which stops the whole update, a data folder that is the game folder, and
+// updates that cannot start.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/game_files.h"
@@ -107,6 +107,8 @@ protected:
     HWND dialog = nullptr;
 };
 
+// The question, centred on the work area; a second copy started meanwhile
+// ends at once and leaves the first running.
 TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
 
@@ -122,6 +124,14 @@ TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
     const int height = box.bottom - box.top;
     EXPECT_EQ(box.left, (work.left + work.right - width) >> 1) << "not centred horizontally";
     EXPECT_EQ(box.top, (work.top + work.bottom - height) >> 1) << "not centred vertically";
+
+    RunningProgram second;
+    ASSERT_TRUE(second.start(exePath));
+    DWORD code = 0xDEAD;
+    ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
+    EXPECT_EQ(code, 0u) << "exit code of the second copy";
+    EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
+    EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
 
     ASSERT_TRUE(pressButton(dialog, kCancelButton)) << "no Cancel button";
     expectExitCodeZero();
@@ -194,12 +204,16 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
     EXPECT_FALSE(fileExists(joinPath(gameFolder, "se.pac"))) << "a file came from nowhere";
 }
 
-TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) {
-    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"grd.pac", pattern(200000, 'g'), 2002},
-                                         {"vic.pac", pattern(70000, 'v'), 2003},
-                                         {"srp_6.pac", "only in the update list", 2005}}));
-    for (const char* name : {"grd.pac", "vic.pac", "srp_6.pac"})
-        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, name), std::string("old ") + name));
+// The running game holds a file in the middle of the lists: no game file
+// changes, and it says so; once the game has ended, the same update makes
+// every file new.
+TEST_F(UpdateProgram, AFileTheRunningGameHoldsStopsTheWholeUpdate) {
+    const std::vector<NewFile> files = {{"grd.pac", pattern(200000, 'g'), 2002},
+                                        {"vic.pac", pattern(70000, 'v'), 2003},
+                                        {"srp_6.pac", "only in the update list", 2005}};
+    ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
+    for (const NewFile& file : files)
+        ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, file.name), "old " + file.name));
     ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
     // The game reads vic.pac, sharing it as the C runtime's fopen does.
     const std::string held = joinPath(gameFolder, "vic.pac");
@@ -209,17 +223,25 @@ TEST_F(UpdateProgram, AFileTheRunningGameHoldsKeepsItsOldContentsAndIsReported) 
 
     ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
     ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    ASSERT_NO_FATAL_FAILURE(
-        expectOnlyWarning("vic.pac\nを更新できませんでした。\nアップデートは完了していません。"));
+    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
+        "vic.pac\nを置き換えられませんでした。\nゲームを終了してから、もう一度アップデートしてください。\n"
+        "ゲームのファイルは変更されていません。"));
     CloseHandle(game);
-
-    EXPECT_EQ(readWholeFile(held), "old vic.pac");
-    EXPECT_TRUE(readWholeFile(joinPath(gameFolder, "grd.pac")) == pattern(200000, 'g'));
-    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "srp_6.pac")), "only in the update list");
+    for (const NewFile& file : files)
+        EXPECT_EQ(readWholeFile(joinPath(gameFolder, file.name)), "old " + file.name);
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(gameFolder, "*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileA(joinPath(gameFolder, "~*").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
+
+    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+    HWND finished = waitForBox(kFinishedCaption);
+    ASSERT_NE(finished, nullptr) << "no completion message after the game ended";
+    ASSERT_TRUE(answerMessageBox(finished));
+    expectExitCodeZero();
+    for (const NewFile& file : files)
+        EXPECT_TRUE(readWholeFile(joinPath(gameFolder, file.name)) == file.contents) << file.name;
 }
 
 TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
@@ -248,63 +270,37 @@ TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
         << "the file was copied over itself instead of being left alone";
 }
 
-// The player ran update.exe from inside the downloaded archive, so it stands
-// alone in a temporary folder: nothing is updated, and it says so.
-TEST_F(UpdateProgram, WithoutItsDataFolderUpdatesNothingAndSaysSo) {
-    ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
+// Updates that cannot start update nothing and say why: update.exe run from
+// inside the downloaded archive, alone in a temporary folder; a record
+// whose install folder has gone (which the update never makes).
+TEST_F(UpdateProgram, AnUpdateThatCannotStartChangesNothingAndSaysWhy) {
+    const std::string gone = scratch.pathOf("gone");
+    const struct {
+        bool dataFolder;
+        std::string installFolder;
+        std::string warning;
+    } rows[] = {
+        {false, gameFolder,
+         "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。"},
+        {true, gone,
+         "インストール先のフォルダ\n" + gone + "\nが見つかりません。\nアップデートは行われませんでした。"},
+    };
     ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, "grd.pac"), "old grd.pac"));
-    ASSERT_TRUE(writeRecord(gameFolder, "d:", 2));
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
-        "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。"));
-    EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
-}
-
-TEST_F(UpdateProgram, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-
-    {
-        RunningProgram second;
-        ASSERT_TRUE(second.start(exePath));
-        DWORD code = 0xDEAD;
-        ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
-        EXPECT_EQ(code, 0u) << "exit code of the second copy";
-        EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
-    }
-    EXPECT_TRUE(program.running()) << "the first copy ended";
-    EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
-
-    ASSERT_TRUE(pressButton(dialog, kCancelButton));
-    expectExitCodeZero();
-}
-
-TEST_F(UpdateProgram, AMissingInstallFolderEndsWithoutTheCompletionMessage) {
-    ASSERT_NO_FATAL_FAILURE(putNewFiles({{"Vellomira.exe", "new game program", 2001},
-                                         {"srp_6.pac", "update only", 2002}}));
-    const std::string missing = scratch.pathOf("gone");
-    ASSERT_TRUE(writeRecord(missing, "d:", 2));
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-
-    // A warning may explain the failure; the completion message must not come.
-    bool completionShown = false;
-    const DWORD started = GetTickCount();
-    while (program.running() && GetTickCount() - started < kExitTimeoutMs) {
-        for (const std::string* caption : {&kConfirmCaption, &kFinishedCaption}) {
-            HWND box = findWindow(program.processId(), kDialogClass, *caption);
-            if (box == nullptr || !IsWindowVisible(box)) continue;
-            completionShown |= caption == &kFinishedCaption;
-            answerMessageBox(box);
-            waitUntilGone(box);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.warning);
+        if (row.dataFolder) {
+            ASSERT_TRUE(makeFolder(dataFolder));
+            ASSERT_NO_FATAL_FAILURE(putNewFiles({{"grd.pac", "new grd.pac", 2001}}));
+        } else {
+            ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
         }
-        Sleep(50);
+        ASSERT_TRUE(writeRecord(row.installFolder, "d:", 2));
+        ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
+        ASSERT_TRUE(pressButton(dialog, kUpdateButton));
+        ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(row.warning));
+        EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
     }
-    EXPECT_FALSE(completionShown) << "the update reported completion without an install folder";
-    expectExitCodeZero();
-    EXPECT_FALSE(folderExists(missing)) << "the update made the install folder";
+    EXPECT_FALSE(folderExists(gone)) << "the update made the install folder";
 }
 
 }  // namespace

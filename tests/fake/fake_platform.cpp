@@ -91,6 +91,7 @@ struct World {
     std::function<void()> writeHook;
     std::map<int, std::string> specialFolders;
     int failuresLeft[static_cast<int>(Call::Count)] = {};
+    int passesLeft[static_cast<int>(Call::Count)] = {};
     std::set<std::pair<int, std::string>> failingPaths;  // call, host path
     int counts[static_cast<int>(Call::Count)] = {};
     uint32_t nextThreadId = 100;
@@ -159,6 +160,10 @@ bool failsLocked(Call call, const char* windowsPath = nullptr) {
     }
     int& left = world.failuresLeft[index];
     if (left == 0) return false;
+    if (world.passesLeft[index] > 0) {
+        --world.passesLeft[index];
+        return false;
+    }
     if (left > 0) --left;
     return true;
 }
@@ -452,9 +457,10 @@ std::vector<BrowseRequest> browseRequests() {
 
 // ---- Failure injection and counting -----------------------------------------------------
 
-void failCall(Call call, int times) {
+void failCall(Call call, int times, int after) {
     Lock lock(worldMutex);
     world.failuresLeft[static_cast<int>(call)] = times < 0 ? -1 : times;
+    world.passesLeft[static_cast<int>(call)] = after;
 }
 
 void failCallFor(Call call, const std::string& windowsPath) {
@@ -579,7 +585,8 @@ bool setAttributesNormal(const char* path) {
     return true;
 }
 
-// Only the read-only attribute is kept; every other file reads as normal.
+// Only the read-only attribute is kept; every other file reads as normal,
+// and a host symbolic link as a reparse point.
 bool fileAttributes(const char* path, uint32_t& attributes) {
     Lock lock(worldMutex);
     if (fake::failsLocked(Call::FileAttributes, path)) return false;
@@ -587,6 +594,7 @@ bool fileAttributes(const char* path, uint32_t& attributes) {
     std::string host = fake::hostPathLocked(path);
     if (!fs::exists(host, error)) return false;
     attributes = fake::readOnlyLocked(host) ? kAttributeReadOnly : 0x80;
+    if (fs::is_symlink(host, error)) attributes |= kAttributeReparsePoint;
     return true;
 }
 
@@ -601,13 +609,16 @@ bool setFileAttributes(const char* path, uint32_t attributes) {
 }
 
 // An injected failure is a search that failed, not a missing path.
-Presence findPath(const char* path) {
+Presence findPath(const char* path, uint64_t* size) {
     Lock lock(worldMutex);
     if (fake::failsLocked(Call::FindPath, path)) return Presence::Unknown;
     std::error_code error;
-    fs::file_status status = fs::status(fake::hostPathLocked(path), error);
+    std::string host = fake::hostPathLocked(path);
+    fs::file_status status = fs::status(host, error);
     if (!fs::exists(status)) return Presence::Missing;
-    return fs::is_directory(status) ? Presence::Folder : Presence::File;
+    if (fs::is_directory(status)) return Presence::Folder;
+    if (size != nullptr) *size = static_cast<uint64_t>(fs::file_size(host, error));
+    return Presence::File;
 }
 
 bool deleteFile(const char* path) {
@@ -620,6 +631,19 @@ bool deleteFile(const char* path) {
     std::error_code error;
     world.files.erase(host);
     return fs::remove(host, error);
+}
+
+bool writeFileToDisk(const char* path, const void* data, size_t size) {
+    Lock lock(worldMutex);
+    if (fake::failsLocked(Call::WriteFileToDisk, path)) return false;
+    std::string host = fake::hostPathLocked(path);
+    if (fake::heldOpenLocked(host) || fake::readOnlyLocked(host)) return false;
+    return fake::writeHostFile(host, std::string(static_cast<const char*>(data), size));
+}
+
+// Letter case aside in ASCII only; the real comparison is the system's.
+bool sameFileName(const char* first, const char* second) {
+    return fake::lowerCase(first) == fake::lowerCase(second);
 }
 
 bool changeDirectory(const char* path) {

@@ -35,6 +35,7 @@ enum class Call {
     FreeShellItem,
     FileIdentity,
     ReplaceFile,
+    WriteFileToDisk,
     Count
 };
 
@@ -153,8 +154,9 @@ struct BrowseRequest {
 std::vector<BrowseRequest> browseRequests();
 
 // ---- Failure injection and counting ------------------------------------
-// The next `times` calls of call fail (times < 0: every call until reset).
-void failCall(Call call, int times = 1);
+// The next `times` calls of call fail (times < 0: every call until reset;
+// 0 ends the failures), once `after` more calls have passed.
+void failCall(Call call, int times = 1, int after = 0);
 // Fails the call only for this path (every time).
 void failCallFor(Call call, const std::string& windowsPath);
 int callCount(Call call);

@@ -69,6 +69,34 @@ product_row([[set(PRODUCT_REGISTRY_KEY "SOFTWARE\\Torvane\\")
 product_row([[set(PRODUCT_SIZES 3200 3200 3200)]] "PRODUCT_SIZES has 3 values; it needs 4")
 product_row([[set(PRODUCT_SIZES 3200 0 3200 3200)]] [[PRODUCT_SIZES entry 1 "0" is not]])
 product_row([[set(PRODUCT_SIZES 3200 2147483648 3200 3200)]] [[entry 1 "2147483648" is not]])
+product_row([[set(PRODUCT_PART_SIZES 1340 140 220)]] "PRODUCT_PART_SIZES has 3 values; it needs 4")
+product_row([[set(PRODUCT_PART_SIZES 2147483647 0 1 0)]] "come to 2147483648 megabytes together")
+
+# Names that pass as text but fail on a player's machine.
+product_row([[list(APPEND PRODUCT_UPDATE_LIST "夏〜秋.pak")]]
+  [[has "〜" (U+301C), which comes back from code page 932 as "～" (U+FF5E)]])
+product_row([[list(APPEND PRODUCT_UPDATE_LIST "nul.txt")]] [["nul.txt" is a device's name]])
+product_row([[set(PRODUCT_DATA_FOLDER "Aux")]] [["Aux" is a device's name]])
+product_row([[list(APPEND PRODUCT_UPDATE_LIST "COM10.pac")]] "")
+product_row([[list(APPEND PRODUCT_UPDATE_LIST "SRP.PAC")]]
+  [["SRP.PAC" and PRODUCT_INSTALL_LIST entry 6 "srp.pac" differ only in letter case]])
+product_row([[list(APPEND PRODUCT_INSTALL_LIST "ｓｅ.pac")
+  list(APPEND PRODUCT_UPDATE_LIST "ＳＥ.pac")]] "differ only in letter case")
+foreach(kept ~update.tmp ~UPDATE.NEW ~Update.Old ~UPDATE.LOG UPDATE.SFV)
+  product_row("list(APPEND PRODUCT_UPDATE_LIST \"${kept}\")" "a name the update keeps for itself")
+endforeach()
+product_row([[list(APPEND PRODUCT_UPDATE_LIST "a[.pac" "b.pac")]] "joins entries")
+string(REPEAT "a" 61 long)
+product_row("list(APPEND PRODUCT_UPDATE_LIST \"${long}.pac\")" "is 65 characters")
+product_row([[set(PRODUCT_REGISTRY_KEY "SOFTWARE\\Torvane")
+  set(PRODUCT_REGISTRY_KEY_DIFFERS ON)]] "or a key below it, even with")
+
+# Volume labels at and over the disc's limits.
+product_row([[set(PRODUCT_VOLUME_LABELS "ABCDEFGHIJKLMNOP")]] "")
+product_row([[set(PRODUCT_VOLUME_LABELS "ABCDEFGHIJKLMNOPQ")]] "is 17 characters")
+product_row([[set(PRODUCT_VOLUME_LABELS "一二三四五六七八九十AB")]] "")
+product_row([[set(PRODUCT_VOLUME_LABELS "一二三四五六七八九十一")]] "is 33 bytes in UTF-8")
+product_row([[set(PRODUCT_VOLUME_LABELS "Vellomira ")]] "ends in a blank")
 
 if(NOT failures STREQUAL "")
   message(FATAL_ERROR "Product file checks that did not hold:${failures}")

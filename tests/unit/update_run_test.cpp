@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -10,18 +12,39 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
+#include "transfer/checksum_file.h"
 
 namespace {
 
 const char kDataFolder[] = "c:\\Setup\\Vellomira\\";
 const char kInstallFolder[] = "c:\\Games\\Vellomira";
+const char kChecksumFile[] = "c:\\Setup\\Vellomira\\update.sfv";
 const char kCompleted[] = "アップデートが完了しました。";
+const char kNothingChanged[] = "ゲームのファイルは変更されていません。";
+const char kDamaged[] = "\nが壊れているか、見つかりません。";
+const char kNotPutBack[] = "を元に戻せませんでした。";
+const char kFilesUnknown[] = "アップデートするファイルの場所がわかりません。";
 const platform::FileTimes kSourceTimes{111, 222, 333};
 const platform::FileTimes kOldTimes{1, 2, 3};
-const char kTemporaryFile[] = "c:\\Games\\Vellomira\\~UPDATE.TMP";
+// What the program keeps in the game folder while it updates.
+const char* const kLeftovers[] = {"~UPDATE.NEW", "~UPDATE.OLD", "~UPDATE.LOG", "~UPDATE.TMP"};
+
+// A new file's contents; one takes several copy blocks.
+std::string newContents(const std::string& name) {
+    return "new " + name + (name == "vic.pac" ? std::string(200000, 'v') : "");
+}
 
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
 std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
+
+std::string checksumLine(const std::string& name, const char* format = "%s %08X\r\n") {
+    std::string contents = fake::readFile(sourceOf(name));
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(contents.data()),
+                      static_cast<uInt>(contents.size()));
+    char line[256];
+    std::snprintf(line, sizeof line, format, name.c_str(), static_cast<unsigned>(crc));
+    return line;
+}
 
 class UpdateRunTest : public ::testing::Test {
 protected:
@@ -35,24 +58,27 @@ protected:
         engine.dialogWindow = &dialog;
     }
     // Every listed name, with new files in the data folder and old ones in
-    // the install folder.
-    std::vector<std::string> prepareGame() {
+    // the install folder; with checksums, the release's checksum file too.
+    std::vector<std::string> prepareGame(bool checksums = false) {
         std::vector<std::string> names;
+        std::string lines = "; made by the release's packager\r\n";
         for (const char* const* list : {static_cast<const char* const*>(ProductConfig::installList),
                                         ProductConfig::updateList}) {
             for (const char* const* name = list; *name != nullptr; ++name) {
-                fake::writeFile(sourceOf(*name), std::string("new ") + *name);
+                fake::writeFile(sourceOf(*name), newContents(*name));
                 fake::setTimes(sourceOf(*name), kSourceTimes);
                 fake::writeFile(targetOf(*name), "old");
                 fake::setTimes(targetOf(*name), kOldTimes);
                 names.push_back(*name);
+                lines += checksumLine(*name);
             }
         }
+        if (checksums) fake::writeFile(kChecksumFile, lines);
         return names;
     }
     void expectUpdated(const std::string& name) {
         SCOPED_TRACE(name);
-        EXPECT_EQ("new " + name, fake::readFile(targetOf(name)));
+        EXPECT_EQ(newContents(name), fake::readFile(targetOf(name)));
         EXPECT_FALSE(fake::isReadOnly(targetOf(name)));
         platform::FileTimes times = fake::times(targetOf(name));
         EXPECT_EQ(kSourceTimes.creation, times.creation);
@@ -64,6 +90,9 @@ protected:
         EXPECT_EQ("old", fake::readFile(targetOf(name)));
         EXPECT_EQ(kOldTimes.lastWrite, fake::times(targetOf(name)).lastWrite);
     }
+    void expectNoLeftovers() {
+        for (const char* name : kLeftovers) EXPECT_FALSE(fake::exists(targetOf(name))) << name;
+    }
     // The one message shown: the completion, or a warning holding `part`.
     void expectOnlyMessage(const std::string& part, const std::string& caption) {
         std::vector<fake::ShownMessage> shown = fake::shownMessages();
@@ -74,7 +103,6 @@ protected:
         EXPECT_EQ(0x30u, shown[0].flags);
     }
     void expectCompleted() { expectOnlyMessage(kCompleted, "終了"); }
-    void expectNoTemporaryFile() { EXPECT_FALSE(fake::exists(kTemporaryFile)); }
     void expectWarning(const std::string& part) {
         expectOnlyMessage(part, "確認");
         EXPECT_EQ(std::string::npos, fake::shownMessages()[0].text.find(kCompleted));
@@ -85,17 +113,42 @@ protected:
 };
 
 TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
-    std::vector<std::string> names = prepareGame();
-    fake::setReadOnly(targetOf("grd.pac"), true);
-    copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
+    for (bool checksums : {false, true}) {
+        SCOPED_TRACE(checksums);
+        fake::reset();
+        std::vector<std::string> names = prepareGame(checksums);
+        fake::setReadOnly(targetOf("grd.pac"), true);
+        copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
+        // The system's copy redoes one file: its checksum is read anew.
+        fake::setReportedSize(sourceOf("se.pac"), 1 << 20);
 
+        EXPECT_TRUE(engine.runUpdate());
+        for (const std::string& name : names) expectUpdated(name);
+        expectCompleted();
+        EXPECT_STREQ("c:\\Setup", engine.sourceDir);
+        expectNoLeftovers();
+        // 38 names, of which six stand in both lists: 32 files, each read
+        // once, checked as it is copied.
+        EXPECT_EQ(checksums ? 2 * 32 + 2 : 2 * 32, fake::callCount(fake::Call::OpenStream));
+    }
+
+    // The checksum file as players' tools write it: LF line ends, blank
+    // lines, lower-case digits, a name in another letter case, a name with
+    // blanks, a line for a file no list holds.
+    fake::reset();
+    fake::makeFolder(kInstallFolder);
+    const char* const list[] = {"grd.pac", "Voice Pack.pac", nullptr};
+    const char* const none[] = {nullptr};
+    engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, list);
+    engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, none);
+    for (const char* name : list) {
+        if (name != nullptr) fake::writeFile(sourceOf(name), std::string("new ") + name);
+    }
+    fake::writeFile(kChecksumFile, "\n;\n" + checksumLine("Voice Pack.pac", "%s\t%08x  \n") +
+                                       "other.pac 00000000\n\n" +
+                                       checksumLine("grd.pac", "%.0sGRD.PAC %08X\n"));
     EXPECT_TRUE(engine.runUpdate());
-    for (const std::string& name : names) expectUpdated(name);
-    expectCompleted();
-    EXPECT_STREQ("c:\\Setup", engine.sourceDir);
-    expectNoTemporaryFile();
-    // 38 names, of which six stand in both lists: 32 files, each copied once.
-    EXPECT_EQ(2 * 32, fake::callCount(fake::Call::OpenStream));
+    EXPECT_EQ("new Voice Pack.pac", fake::readFile(targetOf("Voice Pack.pac")));
 }
 
 TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
@@ -113,26 +166,22 @@ TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
     expectCompleted();
 
     // No data folder beside the program (run from inside its archive, or
-    // copied alone), one the system cannot search, or a file in its place:
-    // nothing is updated or reported complete.
-    for (int way = 0; way < 3; ++way) {
+    // copied alone), one the system cannot search, a file in its place, or
+    // one that holds none of the listed files: nothing is updated or
+    // reported complete.
+    for (int way = 0; way < 4; ++way) {
         fake::reset();
         prepareGame();
         std::filesystem::remove_all(fake::hostPath(kDataFolder));
         if (way == 1) fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira");
         if (way == 2) fake::writeFile("c:\\Setup\\Vellomira", "not a folder");
+        if (way == 3) fake::writeFile(sourceOf("unlisted.pac"), "new");
         EXPECT_FALSE(engine.runUpdate()) << way;
-        expectWarning("アップデートするファイルの場所がわかりません。");
+        expectWarning(kFilesUnknown);
         expectNotUpdated("grd.pac");
     }
 
-    // An empty data folder, or nothing listed: only the completion message.
-    fake::reset();
-    fake::makeFolder(kInstallFolder);
-    fake::makeFolder(kDataFolder);
-    EXPECT_TRUE(engine.runUpdate());
-    expectCompleted();
-
+    // Nothing listed: only the completion message.
     fake::reset();
     fake::makeFolder(kInstallFolder);
     fake::makeFolder(kDataFolder);
@@ -144,109 +193,227 @@ TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
     EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
 }
 
-TEST_F(UpdateRunTest, FilesThatCouldNotBeWrittenAreReportedAndKeptWhole) {
-    // A read-only target held open (the game running) and one whose replace
-    // fails: the new copy is thrown away, the old file stays as it was.
-    prepareGame();
-    fake::holdOpen(targetOf("vic.pac"));
-    fake::setReadOnly(targetOf("vic.pac"), true);
-    fake::failCallFor(fake::Call::ReplaceFile, targetOf("se.pac"));
-
-    EXPECT_FALSE(engine.runUpdate());
-    expectNotUpdated("vic.pac");
-    EXPECT_TRUE(fake::isReadOnly(targetOf("vic.pac")));
-    expectNotUpdated("se.pac");
-    expectUpdated("grd.pac");
-    expectUpdated("srp_6.pac");  // the run goes on after a failure
-    expectWarning("vic.pac");    // the first that failed
-    expectNoTemporaryFile();
-
-    // The disk fills up at the first write, within a file or after several
-    // files, and the system copy is refused too: each target is either
-    // wholly new or as it was, and the run is not complete.
-    for (int64_t space : {int64_t{0}, int64_t{3}, int64_t{100000}}) {
-        SCOPED_TRACE(space);
-        fake::reset();
-        std::vector<std::string> names = prepareGame();
-        fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
-        fake::setDiskSpaceForWrites(space);
-        fake::failCall(fake::Call::SystemCopyFile, -1);
-        EXPECT_FALSE(engine.runUpdate());
-        for (const std::string& name : names) {
-            if (fake::readFile(targetOf(name)) != "new " + name) expectNotUpdated(name);
-        }
-        expectNotUpdated("mus.pac");
-        expectWarning("\nを更新できませんでした。");
-        expectNoTemporaryFile();
-    }
-
-    // A source that is there but cannot be read (held by another program
-    // without sharing, or not readable by this user) is no missing file.
-    fake::reset();
-    prepareGame();
-    fake::failCallFor(fake::Call::CanOpenForReading, sourceOf("mus.pac"));
-    fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac"));
-    EXPECT_FALSE(engine.runUpdate());
-    expectNotUpdated("mus.pac");
-    expectWarning("mus.pac");
-
-    // A replace that failed after the old file had gone: the new file takes
-    // the empty place or, when that fails too, stays as the temporary file
-    // and the run ends there.
+// Whatever stops an update, before or during its replace step, leaves every
+// game file old, with its attributes, and names the file that stopped it.
+TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
+    struct Row {
+        const char* what;
+        bool checksums;
+        std::function<void()> fault;
+        std::string expected;
+    };
     const std::string first = ProductConfig::installList[0];
-    for (bool always : {false, true}) {
+    const Row rows[] = {
+        {"the game holds a read-only file", false,
+         [] {
+             fake::holdOpen(targetOf("vic.pac"));
+             fake::setReadOnly(targetOf("vic.pac"), true);
+         },
+         "vic.pac\nを置き換えられませんでした。"},
+        {"a new file cannot take its place", false,
+         [] { fake::failCall(fake::Call::ReplaceFile, 1, 3); },
+         "grd.pac\nを置き換えられませんでした。"},
+        {"a game file's place cannot be searched", false,
+         [] { fake::failCallFor(fake::Call::FindPath, targetOf("se.pac")); },
+         "se.pac\nを置き換えられませんでした。"},
+        {"the record cannot be written", false,
+         [] { fake::failCall(fake::Call::WriteFileToDisk); }, kNothingChanged},
+        {"the record cannot be removed, with a file the release lacks", false,
+         // The commit's delete, after the two of the clean-up at the start.
+         [] {
+             fake::failCall(fake::Call::DeleteFile, 1, 2);
+             std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
+         },
+         kNothingChanged},
+        {"the disk fills up", false,
+         [] {
+             fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
+             fake::setDiskSpaceForWrites(100000);
+             fake::failCall(fake::Call::SystemCopyFile, -1);
+         },
+         "\nを更新できませんでした。"},
+        {"a source cannot be read", false,
+         [] { fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac")); },
+         "mus.pac\nを更新できませんでした。"},
+        {"a source cannot be searched for", false,
+         [] { fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac")); },
+         "srp_6.pac\nを更新できませんでした。"},
+        {"the times cannot be set", false,
+         [] { fake::failCall(fake::Call::OpenTimeTarget); }, first + "\nを更新できませんでした。"},
+        {"the times cannot be read", false,
+         [] { fake::failCall(fake::Call::OpenTimeSource); }, first + "\nを更新できませんでした。"},
+        {"the staging folder cannot be made", false,
+         [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを更新できませんでした。"},
+        {"too little room for the staged files", false,
+         [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
+        {"a damaged source, which the system's copy redid", true,
+         [] {
+             fake::writeFile(sourceOf("mus.pac"), "new mus.paX");
+             fake::setReportedSize(sourceOf("mus.pac"), 1 << 20);
+         },
+         "mus.pac" + std::string(kDamaged)},
+        {"a damaged source", true,
+         [] { fake::writeFile(sourceOf("se.pac"), "new se.paX"); },
+         "se.pac" + std::string(kDamaged)},
+        {"a listed file missing from the release", true,
+         [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
+         "srp_6.pac" + std::string(kDamaged)},
+        {"a listed file the checksum file lacks", true,
+         [] {
+             std::string lines = fake::readFile(kChecksumFile);
+             fake::writeFile(kChecksumFile, lines.substr(0, lines.rfind("srp_6.pac")));
+         },
+         "srp_6.pac" + std::string(kDamaged)},
+        {"a checksum file that cannot be read", true,
+         [] { fake::failCallFor(fake::Call::OpenStream, kChecksumFile); },
+         "update.sfv" + std::string(kDamaged)},
+        {"a checksum file larger than any release's", true,
+         [] {
+             std::string lines = fake::readFile(kChecksumFile);
+             fake::writeFile(kChecksumFile, lines + std::string(1 << 20, ';'));
+         },
+         "update.sfv" + std::string(kDamaged)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         fake::reset();
-        prepareGame();
-        std::remove(fake::hostPath(targetOf(first)).c_str());
-        if (always) fake::failCallFor(fake::Call::ReplaceFile, targetOf(first));
-        if (!always) fake::failCall(fake::Call::ReplaceFile, 1);
-        EXPECT_EQ(!always, engine.runUpdate());
-        if (!always) {
-            expectUpdated(first);
-            continue;
-        }
-        expectWarning(first);
-        EXPECT_EQ("new " + first, fake::readFile(kTemporaryFile));
-        expectNotUpdated("srp_6.pac");
+        std::vector<std::string> names = prepareGame(row.checksums);
+        fake::setReadOnly(targetOf("grd.pac"), true);
+        row.fault();
+        EXPECT_FALSE(engine.runUpdate());
+        for (const std::string& name : names) expectNotUpdated(name);
+        EXPECT_TRUE(fake::isReadOnly(targetOf("grd.pac")));
+        expectWarning(row.expected);
+        expectNoLeftovers();
     }
-
-    // A listed file the system could not search for is no missing file.
-    fake::reset();
-    prepareGame();
-    std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
-    fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac"));
-    EXPECT_FALSE(engine.runUpdate());
-    expectWarning("srp_6.pac");
-
-    // The times could not be carried over.
-    fake::reset();
-    prepareGame();
-    fake::failCall(fake::Call::OpenTimeTarget, 1);
-    EXPECT_FALSE(engine.runUpdate());
-    expectWarning(ProductConfig::installList[0]);
 }
 
-TEST_F(UpdateRunTest, AStaleTemporaryFileIsNeverTakenForAGameFile) {
-    // Left read-only by a killed run whose system copy took a CD's flag.
+// A run killed in its replace step (simulated: every rename and delete
+// fails from some point on) is put back at the next start, before any
+// question; the update after it makes every file new.
+TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
+    const char* const list[] = {"a.pac", "b.pac", "c.pac", nullptr};
+    for (int renames = 1; renames <= 6; ++renames) {
+        SCOPED_TRACE(renames);
+        fake::reset();
+        engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, list);
+        const char* const none[] = {nullptr};
+        engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, none);
+        for (const char* name : {"a.pac", "b.pac", "c.pac"}) {
+            fake::writeFile(sourceOf(name), std::string("new ") + name);
+            if (name[0] != 'b') fake::writeFile(targetOf(name), "old");
+        }
+        fake::failCall(fake::Call::ReplaceFile, -1, renames);
+        fake::failCall(fake::Call::DeleteFile, -1);
+        EXPECT_FALSE(engine.runUpdate());
+        expectWarning(kNotPutBack);
+        EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
+
+        fake::failCall(fake::Call::ReplaceFile, 0);
+        fake::failCall(fake::Call::DeleteFile, 0);
+        EXPECT_TRUE(engine.recoverUpdate());
+        EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
+        EXPECT_FALSE(fake::exists(targetOf("b.pac")));
+        EXPECT_EQ("old", fake::readFile(targetOf("c.pac")));
+        expectNoLeftovers();
+
+        EXPECT_TRUE(engine.runUpdate());
+        EXPECT_EQ("new b.pac", fake::readFile(targetOf("b.pac")));
+    }
+
+    // A file that cannot be put back (the game started again and holds its
+    // place) keeps the record for the next try, and no update runs meanwhile.
+    fake::failCall(fake::Call::ReplaceFile, -1, 1);
+    fake::failCall(fake::Call::DeleteFile, -1);
+    EXPECT_FALSE(engine.runUpdate());
+    fake::failCall(fake::Call::ReplaceFile, 0);
+    fake::failCall(fake::Call::DeleteFile, 0);
+    fake::holdOpen(targetOf("a.pac"));
+    size_t before = fake::shownMessages().size();
+    EXPECT_FALSE(engine.recoverUpdate());
+    EXPECT_FALSE(engine.runUpdate());
+    std::vector<fake::ShownMessage> shown = fake::shownMessages();
+    ASSERT_EQ(before + 2, shown.size());
+    EXPECT_NE(std::string::npos, shown[before].text.find("a.pac\n" + std::string(kNotPutBack)));
+    EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
+
+    // A record that cannot be read keeps every old file where it is.
+    fake::failCallFor(fake::Call::OpenStream, targetOf("~UPDATE.LOG"));
+    EXPECT_FALSE(engine.recoverUpdate());
+    EXPECT_TRUE(fake::exists(targetOf("~UPDATE.OLD\\a.pac")));
+
+    // A record cut short was written before any rename, and one naming a
+    // file outside the game folder is none of the program's: only the
+    // staged files go.
+    for (const char* record : {"update record 1\r\n+a.pac\r\n",
+                               "update record 1\r\n+..\\a.pac\r\n.\r\n"}) {
+        fake::reset();
+        fake::writeFile(targetOf("a.pac"), "old");
+        fake::writeFile(targetOf("~UPDATE.NEW\\a.pac"), "new a.pac");
+        fake::writeFile(targetOf("~UPDATE.LOG"), record);
+        EXPECT_TRUE(engine.recoverUpdate());
+        EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
+        EXPECT_FALSE(fake::exists("c:\\Games\\a.pac"));
+        expectNoLeftovers();
+        EXPECT_TRUE(fake::shownMessages().empty());
+    }
+}
+
+TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
+    // Left by a killed earlier version, read-only from a CD's flag.
     std::vector<std::string> names = prepareGame();
-    fake::writeFile(kTemporaryFile, "stale");
-    fake::setReadOnly(kTemporaryFile, true);
+    fake::writeFile(targetOf("~UPDATE.TMP"), "stale");
+    fake::setReadOnly(targetOf("~UPDATE.TMP"), true);
     EXPECT_TRUE(engine.runUpdate());
     for (const std::string& name : names) expectUpdated(name);
-    expectNoTemporaryFile();
+    expectNoLeftovers();
 
-    // A listed name that is the temporary file, in any case or with the
-    // trailing dots and blanks the system drops, is never written.
-    for (const char* name : {"~UPDATE.TMP", "~Update.Tmp. "}) {
+    // A listed name that is one of them, in any case or with the trailing
+    // dots and blanks the system drops, or that leaves the game folder.
+    for (const char* name :
+         {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac", "sub\\grd.pac", "c:grd.pac",
+          "grd\n.pac"}) {
         SCOPED_TRACE(name);
         fake::reset();
         fake::makeFolder(kInstallFolder);
+        fake::makeFolder(kDataFolder);
         fake::writeFile(sourceOf(name), "new");
         const char* const list[] = {name, nullptr};
         engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, list);
         EXPECT_FALSE(engine.runUpdate());
         expectWarning(name);
         EXPECT_FALSE(fake::exists(targetOf(name)));
+    }
+}
+
+// The checksum file's lines as players' tools write them, and lines that
+// are none: a name is found only in a line of its own form.
+TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
+    struct Row {
+        const char* text;
+        const char* name;
+        bool found;
+        uint32_t checksum;
+    };
+    const Row rows[] = {
+        {"a.pac 0123ABCD\r\n", "a.pac", true, 0x0123ABCD},
+        {"\n;\nab\n; a.pac 00000000\r\nA.PAC 89abcdef\n", "a.pac", true, 0x89ABCDEF},
+        {"a b.pac\t \t0123cdef  \r\n", "a b.pac", true, 0x0123CDEF},
+        {"x 00000001", "x", true, 1},
+        {"a.pac 01234567\na.pac 89ABCDEF\n", "a.pac", true, 0x01234567},
+        {"a.pac 0123ABCG\n", "a.pac", false, 0},
+        {"a.pac 0123AB:D\n", "a.pac", false, 0},
+        {"a.pac0123ABCD\n", "a.pac", false, 0},
+        {"         0123ABCD\n", "", false, 0},
+        {"b.pac 0123ABCD\n", "a.pac", false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        uint32_t checksum = 0;
+        EXPECT_EQ(row.found, findChecksum(row.text, row.name, checksum));
+        if (row.found) {
+            EXPECT_EQ(row.checksum, checksum);
+        }
     }
 }
 
@@ -259,6 +426,7 @@ TEST_F(UpdateRunTest, ADataFolderThatIsTheGameFolderLeavesEveryFileAsItIs) {
     std::filesystem::create_directory_symlink(fake::hostPath(kInstallFolder),
                                               fake::hostPath("c:\\Games\\VELLOMIRA"));
     copyText(engine.installDir, sizeof engine.installDir, "c:\\Games\\VELLOMIRA");
+    fake::setFreeBytes(0);
     EXPECT_TRUE(engine.runUpdate());
     expectCompleted();
     EXPECT_EQ("game data", fake::readFile(targetOf("grd.pac")));
@@ -294,9 +462,10 @@ TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
     EXPECT_FALSE(engine.runUpdate());
     expectWarning("\\\\server\\share\\Vellomira\nが見つかりません。");
     fake::reset();
-    fake::makeFolder(kDataFolder);
+    fake::writeFile(sourceOf("grd.pac"), "new");
     copyText(engine.installDir, sizeof engine.installDir, "c:");
     EXPECT_TRUE(engine.runUpdate());
+    EXPECT_EQ("new", fake::readFile("c:\\grd.pac"));
 
     // The folder is never created by the update.
     fake::reset();

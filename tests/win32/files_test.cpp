@@ -81,12 +81,35 @@ TEST(Streams, WriteReadRoundTripAndShortTransfers) {
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("missing").c_str(), "rb"));
     EXPECT_EQ(nullptr, platform::openStream(folder.pathOf("no\\such\\x").c_str(), "wb"));
 
-    // Writing over an existing file empties it first.
+    // Writing over an existing file empties it first; while it is written,
+    // others may read it but not write it. A refused open leaves it whole.
     out = platform::openStream(path.c_str(), "wb");
     ASSERT_NE(nullptr, out);
+    EXPECT_EQ(nullptr, platform::openStream(path.c_str(), "wb"));
+    platform::Stream* reader = platform::openStream(path.c_str(), "rb");
+    EXPECT_NE(nullptr, reader);
+    platform::closeStream(reader);
     EXPECT_EQ(3u, platform::writeStream(out, "new", 3));
     EXPECT_TRUE(platform::closeStream(out));
+    HANDLE held = holdWithoutSharing(path);
+    EXPECT_EQ(nullptr, platform::openStream(path.c_str(), "wb"));
+    CloseHandle(held);
     EXPECT_EQ("new", readWholeFile(path));
+}
+
+TEST(FileOperations, RecordsSizesAndNamesAsTheUpdateNeedsThem) {
+    ScratchFolder folder;
+    std::string record = folder.pathOf("record.txt");
+    EXPECT_TRUE(platform::writeFileToDisk(record.c_str(), "+a.pac\r\n", 8));
+    uint64_t size = 0;
+    EXPECT_EQ(platform::Presence::File, platform::findPath(record.c_str(), &size));
+    EXPECT_EQ(8u, size);
+    EXPECT_EQ("+a.pac\r\n", readWholeFile(record));
+    EXPECT_FALSE(platform::writeFileToDisk(folder.pathOf("no\\such\\x").c_str(), "x", 1));
+
+    // Letter case aside, full-width letters too, as the system compares.
+    EXPECT_TRUE(platform::sameFileName("ＡＢＣ.pac", "ａｂｃ.PAC"));
+    EXPECT_FALSE(platform::sameFileName("表.pac", "衣.pac"));
 }
 
 TEST(FileOperations, CopyAttributesSearchAndDelete) {
