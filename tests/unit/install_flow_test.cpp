@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,17 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
     EXPECT_FALSE(anyListedFile());
     EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
 
+    // Run from the folder it installs into, on a volume that keeps no file
+    // index: the package's own files are neither emptied nor deleted.
+    prepare(engine);
+    copyText(engine.sourceDir, kPathCapacity, kGame.c_str());
+    for (const char* const* name = kList; *name != nullptr; ++name)
+        fake::writeFile(kGame + "\\" + *name, "data");
+    fake::reportNoFileIndex();
+    fake::failCall(fake::Call::RegistrySetValue);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
+
     // Failed shortcut: files and record stay, the game is not marked installed.
     prepare(engine);
     fake::failCall(fake::Call::SaveShellLink);
@@ -245,7 +257,10 @@ TEST_F(InstallFlowTest, UninstallEndsOnlyWhenTheGameIsGone) {
         engine.installState = 1;
         fake::setRegistryText(ProductConfig::registryKeyPath, "Dir", game);
         fake::writeFile(game + "\\grd.pac", "x");
-        fake::writeFile(game + "\\~UPDATE.TMP", "left by an update that was ended");
+        // What an update that was ended leaves behind.
+        for (const char* left : {"~UPDATE.TMP", "~UPDATE.NEW\\grd.pac", "~UPDATE.OLD\\grd.pac",
+                                 "~UPDATE.LOG"})
+            fake::writeFile(game + "\\" + left, "x");
     };
     // A file the running game holds is named, and the record stays so that
     // the uninstall can be run again.
@@ -276,6 +291,14 @@ TEST_F(InstallFlowTest, UninstallEndsOnlyWhenTheGameIsGone) {
         EXPECT_TRUE(fake::exists(c.stays)) << c.stays;
         EXPECT_TRUE(c.gone.empty() || !fake::exists(c.gone)) << c.gone;
     }
+    // A game folder that is a link to another place is emptied, not removed.
+    installed(kGame);
+    std::filesystem::rename(fake::hostPath(kGame), fake::hostPath("C:\\Elsewhere"));
+    std::filesystem::create_directory_symlink(fake::hostPath("C:\\Elsewhere"),
+                                              fake::hostPath(kGame));
+    EXPECT_TRUE(engine.runUninstall());
+    EXPECT_TRUE(fake::exists(kGame));
+    EXPECT_FALSE(fake::exists("C:\\Elsewhere\\grd.pac"));
 }
 
 TEST(InstallWorkerTest, ButtonsShowTheOutcome) {
