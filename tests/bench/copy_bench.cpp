@@ -1,52 +1,20 @@
-// Times one way of copying the game's listed files from the data folder
-// beside this program (named by ProductConfig::dataFolderName) into a folder:
+// The Windows side of scripts/bench.sh, which says what each mode measures:
+// one way of copying the game's listed files from the data folder beside
+// this program into <folder>, timed.
 //
-//   copy_bench program <folder>  the real update.exe beside this program, as
-//                                a user meets it: the game is registered in
-//                                folder, the program is started and left at
-//                                its question, then timed from the press of
-//                                its Update button to the moment its
-//                                completion box exists (looked for every
-//                                5 ms; the box shows within 50 ms of that)
-//   copy_bench single <folder>   the same with the update.exe of the folder
-//                                "single" beside this program, whose data
-//                                folder holds one small file: the update's
-//                                fixed cost, its completion box included
-//   copy_bench distinct <folder> a plain CopyFileA loop over each distinct
-//                                listed name once, as the update copies them
-//   copy_bench update <folder>   the engine's whole update run (runUpdate)
-//                                in this process: copies through the 64 KiB
-//                                buffer with the size check, replace,
-//                                attributes and times, timed until its
-//                                completion box is created; a hook on this
-//                                thread notes that moment and closes the
-//                                box (whose own display time, about 2 s
-//                                under a display with no window manager, is
-//                                not the copy's); the engine is built with
-//                                its copy phases timed, and their seconds
-//                                follow
-//   copy_bench copier <folder>   the engine's copyFile alone over the lists
-//   copy_bench system <folder>   a plain CopyFileA loop over the lists
-//   copy_bench install <folder>  the engine's threaded install copy
-//                                (runInstallCopy, every entry selected, the
-//                                whole-list range, sourceDir the data folder)
-//                                with its waiting loop spinning on this
-//                                thread while the copy thread copies; no
-//                                dialog exists, so the bar and status texts
-//                                go nowhere and the loop's cost is its own
+//   program | single    the real update.exe beside this program (single: the
+//                       one in the folder "single"), from the press of its
+//                       Update button until its completion box exists
+//   update              runUpdate in this process, until its completion box
+//                       is created (a hook notes the moment and closes it)
+//   copier | install    the engine's copyFile over the lists / its threaded
+//                       install copy with the waiting loop on this thread
+//   system | distinct   a CopyFileA loop over the lists / each name once
 //
-// copier, system and install walk the install list and then the update list
-// (names in both lists are copied twice); the install copy is given the two
-// lists as one install list so that it copies the same files in the same
-// order. program, single, distinct and update copy each distinct name once.
-// Prints "<seconds> <bytes>", where bytes is the sum of the sources' sizes
-// over the walk. program and single add the peak working set of update.exe
-// in KiB, first while it idles at its question and then at its completion
-// box, "<idle> <update>"; update adds the seconds of each copy phase in the
-// order of CopyPhase; every other mode adds the CPU seconds over the same
-// span, "<user> <kernel>" of this thread and then of the process's other
-// threads (the process's times less this thread's). For the install copy
-// this thread is the waiting loop's and the other is the copy thread.
+// Prints "<seconds> <bytes>" (bytes: the sources' sizes over the walk), then
+// for program and single the peak working set of update.exe in KiB idle and
+// at its box, for update the seconds of each CopyPhase, and for the others
+// "<user> <kernel>" CPU seconds of this thread, then of the other threads.
 #include <windows.h>
 
 #include <psapi.h>
@@ -185,26 +153,25 @@ bool runUpdateInto(const char* folder) {
     return completed;
 }
 
-bool copyWithCopier(const char* folder) {
-    return forEachListedName([folder](const char* name) {
-        char source[MAX_PATH];
-        char target[MAX_PATH];
-        return composePaths(folder, name, source, target) &&
-               (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES ||
-                setupEngine.copyFile(target, source));
-    });
-}
-
-bool copyWithSystem(const char* folder, bool distinct) {
+// Copies each listed source that exists with copy(target, source).
+template <typename Copy>
+bool copyEach(const char* folder, bool distinct, Copy copy) {
     return forEachListedName(
-        [folder](const char* name) {
+        [folder, copy](const char* name) {
             char source[MAX_PATH];
             char target[MAX_PATH];
             return composePaths(folder, name, source, target) &&
-                   (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES ||
-                    CopyFileA(source, target, FALSE));
+                   (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES || copy(target, source));
         },
         distinct);
+}
+
+bool copyWithSystem(const char* target, const char* source) {
+    return CopyFileA(source, target, FALSE) != 0;
+}
+
+bool copyWithCopier(const char* target, const char* source) {
+    return setupEngine.copyFile(target, source);
 }
 
 // ---- The real update.exe -----------------------------------------------------
@@ -329,9 +296,9 @@ bool runInstallCopyInto(const char* folder) {
 
 bool runMode(const char* mode, const char* folder) {
     if (std::strcmp(mode, "update") == 0) return runUpdateInto(folder);
-    if (std::strcmp(mode, "copier") == 0) return copyWithCopier(folder);
-    if (std::strcmp(mode, "system") == 0) return copyWithSystem(folder, false);
-    if (std::strcmp(mode, "distinct") == 0) return copyWithSystem(folder, true);
+    if (std::strcmp(mode, "copier") == 0) return copyEach(folder, false, copyWithCopier);
+    if (std::strcmp(mode, "system") == 0) return copyEach(folder, false, copyWithSystem);
+    if (std::strcmp(mode, "distinct") == 0) return copyEach(folder, true, copyWithSystem);
     if (std::strcmp(mode, "install") == 0) return runInstallCopyInto(folder);
     std::fprintf(stderr, "unknown mode: %s\n", mode);
     return false;
@@ -349,22 +316,16 @@ double inSeconds(const FILETIME& time) {
     return static_cast<double>(units) / 1e7;  // FILETIME counts 100 ns units
 }
 
-CpuTime threadCpu() {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return {};
-    return {inSeconds(user), inSeconds(kernel)};
-}
-
-CpuTime processCpu() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return {};
-    return {inSeconds(user), inSeconds(kernel)};
-}
-
 // CPU time of this thread and of the whole process at one moment.
 struct CpuSample {
-    CpuTime thread = threadCpu();
-    CpuTime process = processCpu();
+    CpuTime thread, process;
+    CpuSample() {
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
+            thread = {inSeconds(user), inSeconds(kernel)};
+        if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+            process = {inSeconds(user), inSeconds(kernel)};
+    }
 };
 
 // Prints this thread's and the other threads' CPU time between two samples.
