@@ -1,9 +1,8 @@
 // The fake platform: the functions of platform/platform.h and the test
-// controls of fake_platform.h over one shared "world".
-//
-// The world is guarded by one mutex, because the install copy uses streams,
-// the clock, controls and call counts from two threads at once. The test
-// hook (onWrite) runs outside the lock, so it may call back into the fake.
+// controls of fake_platform.h over one shared "world", guarded by one mutex:
+// the install copy uses streams, the clock, controls and call counts from two
+// threads at once. The test hook (onWrite) runs outside the lock, so it may
+// call back into the fake.
 #include "tests/fake/fake_platform.h"
 
 #include <algorithm>
@@ -13,9 +12,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -24,10 +24,7 @@
 
 namespace fs = std::filesystem;
 
-struct platform::Stream {
-    std::FILE* file;
-    bool failed;  // an injected read failure
-};
+struct platform::Stream { std::FILE* file; bool failed; };  // failed: an injected read error
 
 namespace fake {
 namespace {
@@ -35,41 +32,29 @@ namespace {
 struct FileState {
     bool heldOpen = false;
     bool readOnly = false;
-    bool hasReportedSize = false;
-    uint64_t reportedSize = 0;
+    std::optional<uint64_t> reportedSize;
     platform::FileTimes times{0, 0, 0};
 };
 
-struct Drive {
-    unsigned kind;
-    std::string label;
-    bool hasVolume;
-};
+struct Drive { unsigned kind; std::string label; bool hasVolume; };
+struct ControlState { std::vector<std::string> texts; bool enabled = true; };
 
-struct ControlState {
-    std::vector<std::string> texts;
-    bool enabled = true;
-};
+// The common Start menu (CSIDL 22) and its Programs folder (23).
+const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+const char* const kProgramsFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
-struct OpenKey {
-    std::string path;  // lower case
-};
-
-struct TimeFile {
-    std::string key;
-};
-
-// A folder chosen in the fake browse dialog; an empty path is a virtual one.
-struct ShellItem {
-    std::string path;
-};
+// What the platform's opaque handles point to.
+struct OpenKey { std::string path; };  // lower case
+struct TimeFile { std::string host; };
+struct ChosenFolder { std::string path; };  // empty for a virtual folder
+struct FakeThread { std::thread thread; };
 
 // The window handle the fake browse dialog hands to its callback.
 platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
 
-struct FakeThread {
-    std::thread thread;
-};
+// One call's count and injected failures: failuresLeft < 0 fails every call,
+// after passesLeft calls have passed.
+struct CallState { int failuresLeft = 0, passesLeft = 0, count = 0; };
 
 struct World {
     std::string root;
@@ -80,8 +65,8 @@ struct World {
     std::string moduleFile = "c:\\Setup\\update.exe";
     bool noFileIndex = false;
     int64_t diskSpace = -1;
-    std::set<std::string> registryKeys;  // lower-case paths
-    std::map<std::string, std::map<std::string, RegistryValue>> registryValues;
+    // Every key (by lower-case path) with its values (by lower-case name).
+    std::map<std::string, std::map<std::string, RegistryValue>> registry;
     int openKeys = 0;
     std::vector<int> answers;
     std::vector<ShownMessage> messages;
@@ -89,11 +74,8 @@ struct World {
     std::vector<ControlMessage> controlMessages;
     uint32_t clock = 0;
     std::function<void()> writeHook;
-    std::map<int, std::string> specialFolders;
-    int failuresLeft[static_cast<int>(Call::Count)] = {};
-    int passesLeft[static_cast<int>(Call::Count)] = {};
+    CallState calls[static_cast<int>(Call::Count)];
     std::set<std::pair<int, std::string>> failingPaths;  // call, host path
-    int counts[static_cast<int>(Call::Count)] = {};
     uint32_t nextThreadId = 100;
     std::vector<ShellOpen> shellOpens;
     int comSessions = 0;
@@ -106,8 +88,21 @@ World world;
 
 using Lock = std::lock_guard<std::mutex>;
 
+// Runs f under the world's lock and returns what it returns.
+template <typename F>
+auto locked(F f) {
+    Lock lock(worldMutex);
+    return f();
+}
+
+// A copy of a part of the world, taken under the lock.
+template <typename T>
+T copyOf(const T& part) { return locked([&] { return part; }); }
+
+char lowerChar(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
 std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text) c = lowerChar(c);
     return text;
 }
 
@@ -117,22 +112,20 @@ std::string lowerCase(std::string text) {
 // temporary root.
 std::string resolveDots(const std::string& belowRoot) {
     std::vector<std::string> parts;
-    for (size_t begin = 0; begin <= belowRoot.size();) {
-        size_t end = std::min(belowRoot.find('/', begin), belowRoot.size());
-        std::string part = belowRoot.substr(begin, end - begin);
+    std::istringstream names(belowRoot);
+    for (std::string part; std::getline(names, part, '/');) {
         if (part == "..") {
             if (parts.size() > 1) parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(part);
         }
-        begin = end + 1;
     }
     std::string resolved;
     for (const std::string& part : parts) resolved += "/" + part;
     return resolved;
 }
 
-// Host path of a Windows path; the lock must be held.
+// The functions named ...Locked expect the lock to be held.
 std::string hostPathLocked(const std::string& windowsPath) {
     std::string path = windowsPath;
     if (path.size() < 2 || path[1] != ':') {
@@ -141,49 +134,42 @@ std::string hostPathLocked(const std::string& windowsPath) {
         else if (!base.empty() && base.back() != '\\') base += '\\';
         path = base + path;
     }
-    std::string host = world.root + "/";
-    host += static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
-    std::string rest = path.substr(2);
-    std::replace(rest.begin(), rest.end(), '\\', '/');
-    if (!rest.empty() && rest[0] != '/') host += '/';
-    host += rest;
-    return world.root + resolveDots(host.substr(world.root.size()));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string drive(1, lowerChar(path[0]));
+    return world.root + resolveDots("/" + drive + "/" + path.substr(2));
 }
 
-// Counts the call and tells whether it is to fail; the lock must be held.
+// Counts the call and tells whether it is to fail.
 bool failsLocked(Call call, const char* windowsPath = nullptr) {
     int index = static_cast<int>(call);
-    ++world.counts[index];
-    if (windowsPath != nullptr &&
-        world.failingPaths.count({index, hostPathLocked(windowsPath)}) != 0) {
-        return true;
-    }
-    int& left = world.failuresLeft[index];
-    if (left == 0) return false;
-    if (world.passesLeft[index] > 0) {
-        --world.passesLeft[index];
+    CallState& state = world.calls[index];
+    ++state.count;
+    if (windowsPath && world.failingPaths.count({index, hostPathLocked(windowsPath)})) return true;
+    if (state.failuresLeft == 0) return false;
+    if (state.passesLeft > 0) {
+        --state.passesLeft;
         return false;
     }
-    if (left > 0) --left;
+    if (state.failuresLeft > 0) --state.failuresLeft;
     return true;
 }
 
 FileState& stateLocked(const std::string& host) { return world.files[host]; }
+// The state of a file named by its Windows path.
+FileState& fileLocked(const std::string& path) { return stateLocked(hostPathLocked(path)); }
 
-bool heldOpenLocked(const std::string& host) {
-    auto found = world.files.find(host);
-    return found != world.files.end() && found->second.heldOpen;
+// Held open by others or read-only: the file refuses to be written.
+bool lockedOutLocked(const std::string& host) {
+    const FileState& state = stateLocked(host);
+    return state.heldOpen || state.readOnly;
 }
 
-bool readOnlyLocked(const std::string& host) {
-    auto found = world.files.find(host);
-    return found != world.files.end() && found->second.readOnly;
-}
+// The error of this thread's last host file-system call, so that none throws.
+thread_local std::error_code hostError;
 
-bool isRegularFile(const std::string& host) {
-    std::error_code error;
-    return fs::is_regular_file(host, error);
-}
+bool isRegularFile(const std::string& host) { return fs::is_regular_file(host, hostError); }
+bool isFolder(const std::string& host) { return fs::is_directory(host, hostError); }
+bool hostExists(const std::string& host) { return fs::exists(host, hostError); }
 
 bool writeHostFile(const std::string& host, const std::string& contents) {
     std::ofstream out(host, std::ios::binary | std::ios::trunc);
@@ -194,9 +180,7 @@ bool writeHostFile(const std::string& host, const std::string& contents) {
 bool readHostFile(const std::string& host, std::string& contents) {
     std::ifstream in(host, std::ios::binary);
     if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    contents = buffer.str();
+    contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
@@ -208,156 +192,113 @@ void copyBounded(char* buffer, size_t capacity, const std::string& text) {
 }
 
 void makeHostFolder(const std::string& windowsPath) {
-    std::error_code error;
-    fs::create_directories(hostPathLocked(windowsPath), error);
+    fs::create_directories(hostPathLocked(windowsPath), hostError);
 }
-
-// Removes the last temporary root when the test program ends.
-struct RootCleaner {
-    ~RootCleaner() {
-        if (world.root.empty()) return;
-        std::error_code error;
-        fs::remove_all(world.root, error);
-    }
-} rootCleaner;
-
-}  // namespace
-
-// ---- World ------------------------------------------------------------------
-
-void reset() {
-    Lock lock(worldMutex);
-    std::string oldRoot = world.root;
-    world = World();
-    if (!oldRoot.empty()) {
-        std::error_code error;
-        fs::remove_all(oldRoot, error);
-    }
-    std::string pattern = (fs::temp_directory_path() / "fake_platform_XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) std::abort();
-    world.root = name.data();
-    world.drives['c'] = Drive{3, "", true};
-    makeHostFolder("c:\\");
-    world.specialFolders[22] = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
-    world.specialFolders[23] = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-    makeHostFolder(world.specialFolders[23]);
-}
-
-// ---- Files (test side) ---------------------------------------------------------
-
-std::string hostPath(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    return hostPathLocked(windowsPath);
-}
-
-void writeFile(const std::string& windowsPath, const std::string& contents) {
-    Lock lock(worldMutex);
-    fs::path host = hostPathLocked(windowsPath);
-    fs::create_directories(host.parent_path());
-    writeHostFile(host.string(), contents);
-}
-
-std::string readFile(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    std::string contents;
-    readHostFile(hostPathLocked(windowsPath), contents);
-    return contents;
-}
-
-bool exists(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    std::error_code error;
-    return fs::exists(hostPathLocked(windowsPath), error);
-}
-
-void makeFolder(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    makeHostFolder(windowsPath);
-}
-
-void holdOpen(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    stateLocked(hostPathLocked(windowsPath)).heldOpen = true;
-}
-
-void setReadOnly(const std::string& windowsPath, bool readOnly) {
-    Lock lock(worldMutex);
-    stateLocked(hostPathLocked(windowsPath)).readOnly = readOnly;
-}
-
-bool isReadOnly(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    return readOnlyLocked(hostPathLocked(windowsPath));
-}
-
-void setTimes(const std::string& windowsPath, const platform::FileTimes& times) {
-    Lock lock(worldMutex);
-    stateLocked(hostPathLocked(windowsPath)).times = times;
-}
-
-platform::FileTimes times(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    return stateLocked(hostPathLocked(windowsPath)).times;
-}
-
-void setReportedSize(const std::string& windowsPath, uint64_t size) {
-    Lock lock(worldMutex);
-    FileState& state = stateLocked(hostPathLocked(windowsPath));
-    state.hasReportedSize = true;
-    state.reportedSize = size;
-}
-
-void setDiskSpaceForWrites(int64_t bytes) {
-    Lock lock(worldMutex);
-    world.diskSpace = bytes;
-}
-
-// ---- Drives, program file (test side) -------------------------------------------
-
-void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume) {
-    Lock lock(worldMutex);
-    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    world.drives[lower] = Drive{kind, label, hasVolume};
-    makeHostFolder(std::string(1, lower) + ":\\");
-}
-
-void setFreeBytes(uint64_t bytes) {
-    Lock lock(worldMutex);
-    world.freeBytes = bytes;
-}
-
-void reportNoFileIndex() {
-    Lock lock(worldMutex);
-    world.noFileIndex = true;
-}
-
-void setModuleFileName(const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    world.moduleFile = windowsPath;
-}
-
-// ---- Registry (test side) ----------------------------------------------------------
-
-namespace {
 
 // Adds the key and every key above it, as key creation does.
 void addKeyLocked(const std::string& key) {
     std::string lower = lowerCase(key);
     for (size_t at = lower.find('\\'); at != std::string::npos; at = lower.find('\\', at + 1)) {
-        world.registryKeys.insert(lower.substr(0, at));
+        world.registry[lower.substr(0, at)];
     }
-    world.registryKeys.insert(lower);
+    world.registry[lower];
 }
 
+// The value under a lower-case key path, or null.
+const RegistryValue* findValueLocked(const std::string& key, const std::string& name) {
+    auto values = world.registry.find(key);
+    if (values == world.registry.end()) return nullptr;
+    auto found = values->second.find(lowerCase(name));
+    return found == values->second.end() ? nullptr : &found->second;
+}
+
+const Drive* findDriveLocked(const char* root) {
+    auto found = world.drives.find(lowerChar(root[0]));
+    return found == world.drives.end() ? nullptr : &found->second;
+}
+
+// Only the read-only attribute is kept, per file.
+bool setReadOnlyAttribute(Call call, const char* path, bool readOnly) {
+    Lock lock(worldMutex);
+    if (failsLocked(call, path)) return false;
+    std::string host = hostPathLocked(path);
+    if (!hostExists(host)) return false;
+    stateLocked(host).readOnly = readOnly;
+    return true;
+}
+
+void removeRoot() { if (!world.root.empty()) fs::remove_all(world.root, hostError); }
+
+// Removes the last temporary root when the test program ends.
+struct RootCleaner { ~RootCleaner() { removeRoot(); } } rootCleaner;
+
 }  // namespace
+
+// ---- Test controls ----------------------------------------------------------------
+void reset() {
+    Lock lock(worldMutex);
+    removeRoot();
+    world = World();
+    std::string root = (fs::temp_directory_path() / "fake_platform_XXXXXX").string();
+    if (mkdtemp(root.data()) == nullptr) std::abort();
+    world.root = root;
+    world.drives['c'] = Drive{3, "", true};
+    makeHostFolder("c:\\");
+    makeHostFolder(kProgramsFolder);
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    Lock lock(worldMutex);
+    fs::path host = hostPathLocked(path);
+    fs::create_directories(host.parent_path());
+    writeHostFile(host.string(), contents);
+}
+
+std::string readFile(const std::string& path) {
+    std::string contents;
+    locked([&] { return readHostFile(hostPathLocked(path), contents); });
+    return contents;
+}
+
+std::string hostPath(const std::string& path) {
+    return locked([&] { return hostPathLocked(path); });
+}
+bool exists(const std::string& path) {
+    return locked([&] { return hostExists(hostPathLocked(path)); });
+}
+void makeFolder(const std::string& path) { locked([&] { makeHostFolder(path); }); }
+void holdOpen(const std::string& path) { locked([&] { fileLocked(path).heldOpen = true; }); }
+void setReadOnly(const std::string& path, bool readOnly) {
+    locked([&] { fileLocked(path).readOnly = readOnly; });
+}
+bool isReadOnly(const std::string& path) {
+    return locked([&] { return fileLocked(path).readOnly; });
+}
+void setTimes(const std::string& path, const platform::FileTimes& times) {
+    locked([&] { fileLocked(path).times = times; });
+}
+platform::FileTimes times(const std::string& path) {
+    return locked([&] { return fileLocked(path).times; });
+}
+void setReportedSize(const std::string& path, uint64_t size) {
+    locked([&] { fileLocked(path).reportedSize = size; });
+}
+void setDiskSpaceForWrites(int64_t bytes) { locked([&] { world.diskSpace = bytes; }); }
+void setFreeBytes(uint64_t bytes) { locked([&] { world.freeBytes = bytes; }); }
+void setModuleFileName(const std::string& path) { locked([&] { world.moduleFile = path; }); }
+void reportNoFileIndex() { locked([] { world.noFileIndex = true; }); }
+
+void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume) {
+    Lock lock(worldMutex);
+    world.drives[lowerChar(letter)] = Drive{kind, label, hasVolume};
+    makeHostFolder(std::string(1, letter) + ":\\");
+}
 
 void setRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                       const std::vector<unsigned char>& data) {
     Lock lock(worldMutex);
     addKeyLocked(key);
-    world.registryValues[lowerCase(key)][lowerCase(name)] = RegistryValue{type, data};
+    world.registry[lowerCase(key)][lowerCase(name)] = RegistryValue{type, data};
 }
 
 void setRegistryText(const std::string& key, const std::string& name, const std::string& text) {
@@ -366,161 +307,92 @@ void setRegistryText(const std::string& key, const std::string& name, const std:
     setRegistryValue(key, name, platform::kRegistryText, data);
 }
 
-bool registryKeyExists(const std::string& key) {
-    Lock lock(worldMutex);
-    return world.registryKeys.count(lowerCase(key)) != 0;
-}
-
 bool registryValue(const std::string& key, const std::string& name, RegistryValue& value) {
     Lock lock(worldMutex);
-    auto values = world.registryValues.find(lowerCase(key));
-    if (values == world.registryValues.end()) return false;
-    auto found = values->second.find(lowerCase(name));
-    if (found == values->second.end()) return false;
-    value = found->second;
-    return true;
+    const RegistryValue* found = findValueLocked(lowerCase(key), name);
+    if (found != nullptr) value = *found;
+    return found != nullptr;
 }
 
-int openRegistryKeys() {
-    Lock lock(worldMutex);
-    return world.openKeys;
+bool registryKeyExists(const std::string& key) {
+    return locked([&] { return world.registry.count(lowerCase(key)) != 0; });
 }
-
-// ---- Message boxes, controls, time, hooks (test side) --------------------------------
-
-void answerNext(int answer) {
-    Lock lock(worldMutex);
-    world.answers.push_back(answer);
-}
-
-std::vector<ShownMessage> shownMessages() {
-    Lock lock(worldMutex);
-    return world.messages;
-}
-
-std::string controlText(platform::WindowHandle dialog, int controlId) {
-    Lock lock(worldMutex);
-    auto found = world.controls.find({dialog, controlId});
-    if (found == world.controls.end() || found->second.texts.empty()) return "";
-    return found->second.texts.back();
-}
+int openRegistryKeys() { return copyOf(world.openKeys); }
+void answerNext(int answer) { locked([&] { world.answers.push_back(answer); }); }
+std::vector<ShownMessage> shownMessages() { return copyOf(world.messages); }
 
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId) {
     Lock lock(worldMutex);
     auto found = world.controls.find({dialog, controlId});
-    if (found == world.controls.end()) return {};
-    return found->second.texts;
+    return found == world.controls.end() ? std::vector<std::string>() : found->second.texts;
 }
-
+std::string controlText(platform::WindowHandle dialog, int controlId) {
+    std::vector<std::string> texts = controlTextHistory(dialog, controlId);
+    return texts.empty() ? "" : texts.back();
+}
 bool controlEnabled(platform::WindowHandle dialog, int controlId) {
     Lock lock(worldMutex);
     auto found = world.controls.find({dialog, controlId});
     return found == world.controls.end() || found->second.enabled;
 }
 
-std::vector<ControlMessage> controlMessages() {
-    Lock lock(worldMutex);
-    return world.controlMessages;
-}
-
-void advanceClock(uint32_t milliseconds) {
-    Lock lock(worldMutex);
-    world.clock += milliseconds;
-}
-
-void onWrite(std::function<void()> hook) {
-    Lock lock(worldMutex);
-    world.writeHook = std::move(hook);
-}
-
-// ---- Shell: opening files and choosing folders (test side) ----------------------------
-
-std::vector<ShellOpen> shellOpens() {
-    Lock lock(worldMutex);
-    return world.shellOpens;
-}
-
-int openComSessions() {
-    Lock lock(worldMutex);
-    return world.comSessions;
-}
-
+std::vector<ControlMessage> controlMessages() { return copyOf(world.controlMessages); }
+void advanceClock(uint32_t milliseconds) { locked([&] { world.clock += milliseconds; }); }
+void onWrite(std::function<void()> hook) { locked([&] { world.writeHook = std::move(hook); }); }
+std::vector<ShellOpen> shellOpens() { return copyOf(world.shellOpens); }
+int openComSessions() { return copyOf(world.comSessions); }
+std::vector<BrowseRequest> browseRequests() { return copyOf(world.browseRequests); }
 void chooseInBrowser(const std::string& folder) {
-    Lock lock(worldMutex);
-    world.browseAnswers.push_back(folder);
+    locked([&] { world.browseAnswers.push_back(folder); });
 }
-
-std::vector<BrowseRequest> browseRequests() {
-    Lock lock(worldMutex);
-    return world.browseRequests;
-}
-
-// ---- Failure injection and counting -----------------------------------------------------
 
 void failCall(Call call, int times, int after) {
     Lock lock(worldMutex);
-    world.failuresLeft[static_cast<int>(call)] = times < 0 ? -1 : times;
-    world.passesLeft[static_cast<int>(call)] = after;
+    CallState& state = world.calls[static_cast<int>(call)];
+    state.failuresLeft = times < 0 ? -1 : times;
+    state.passesLeft = after;
 }
 
-void failCallFor(Call call, const std::string& windowsPath) {
-    Lock lock(worldMutex);
-    world.failingPaths.insert({static_cast<int>(call), hostPathLocked(windowsPath)});
+void failCallFor(Call call, const std::string& path) {
+    locked([&] { world.failingPaths.insert({static_cast<int>(call), hostPathLocked(path)}); });
 }
 
-int callCount(Call call) {
-    Lock lock(worldMutex);
-    return world.counts[static_cast<int>(call)];
-}
+int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].count); }
 
 }  // namespace fake
 
-// =========================================================================
-// The platform layer as the engine sees it.
-// =========================================================================
-
+// ==== The platform layer as the engine sees it ===================================
 namespace platform {
 
-using fake::Call;
-using fake::Lock;
-using fake::world;
-using fake::worldMutex;
+// The fake's helpers and world, named here without their namespace.
+using namespace fake;
 
-// ---- Buffered file streams ---------------------------------------------------
-
+// ---- Buffered file streams ---------------------------------------------------------
 Stream* openStream(const char* path, const char* mode) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::OpenStream, path)) return nullptr;
-    std::string host = fake::hostPathLocked(path);
+    if (failsLocked(Call::OpenStream, path)) return nullptr;
+    std::string host = hostPathLocked(path);
     bool writing = std::strpbrk(mode, "wa+") != nullptr;
-    if (writing && (fake::heldOpenLocked(host) || fake::readOnlyLocked(host))) return nullptr;
-    if (!writing && !fake::isRegularFile(host)) return nullptr;
+    if (writing ? lockedOutLocked(host) : !isRegularFile(host)) return nullptr;
     std::FILE* file = std::fopen(host.c_str(), mode);
-    if (file == nullptr) return nullptr;
-    return new Stream{file, false};
+    return file == nullptr ? nullptr : new Stream{file, false};
 }
 
 size_t readStream(Stream* stream, void* buffer, size_t size) {
-    {
-        Lock lock(worldMutex);
-        if (fake::failsLocked(Call::ReadStream)) {
-            stream->failed = true;
-            return 0;
-        }
+    if (locked([] { return failsLocked(Call::ReadStream); })) {
+        stream->failed = true;
+        return 0;
     }
     return std::fread(buffer, 1, size, stream->file);
 }
-
-bool streamFailed(Stream* stream) {
-    return stream->failed || std::ferror(stream->file) != 0;
-}
+bool streamFailed(Stream* stream) { return stream->failed || std::ferror(stream->file) != 0; }
 
 size_t writeStream(Stream* stream, const void* buffer, size_t size) {
     size_t allowed = size;
     std::function<void()> hook;
     {
         Lock lock(worldMutex);
-        if (fake::failsLocked(Call::WriteStream)) return 0;
+        if (failsLocked(Call::WriteStream)) return 0;
         if (world.diskSpace >= 0) {
             allowed = std::min<uint64_t>(size, static_cast<uint64_t>(world.diskSpace));
             world.diskSpace -= static_cast<int64_t>(allowed);
@@ -533,197 +405,149 @@ size_t writeStream(Stream* stream, const void* buffer, size_t size) {
 }
 
 bool closeStream(Stream* stream) {
-    bool injected;
-    {
-        Lock lock(worldMutex);
-        injected = fake::failsLocked(Call::CloseStream);
-    }
+    bool injected = locked([] { return failsLocked(Call::CloseStream); });
     bool closed = std::fclose(stream->file) == 0;
     delete stream;
     return closed && !injected;
 }
 
-// ---- Files and folders ----------------------------------------------------------
-
+// ---- Files and folders -------------------------------------------------------------
 bool canOpenForReading(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::CanOpenForReading, path)) return false;
-    return fake::isRegularFile(fake::hostPathLocked(path));
+    return !failsLocked(Call::CanOpenForReading, path) && isRegularFile(hostPathLocked(path));
 }
 
 bool exclusiveFileSize(const char* path, uint32_t& lowSize) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ExclusiveFileSize, path)) return false;
-    std::string host = fake::hostPathLocked(path);
-    if (!fake::isRegularFile(host) || fake::heldOpenLocked(host)) return false;
-    auto state = world.files.find(host);
-    uint64_t size = (state != world.files.end() && state->second.hasReportedSize)
-                        ? state->second.reportedSize
-                        : static_cast<uint64_t>(fs::file_size(host));
-    lowSize = static_cast<uint32_t>(size);
+    if (failsLocked(Call::ExclusiveFileSize, path)) return false;
+    std::string host = hostPathLocked(path);
+    const FileState& state = stateLocked(host);
+    if (!isRegularFile(host) || state.heldOpen) return false;
+    lowSize = static_cast<uint32_t>(state.reportedSize ? *state.reportedSize : fs::file_size(host));
     return true;
 }
 
 bool systemCopyFile(const char* source, const char* target) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::SystemCopyFile, target)) return false;
-    std::string from = fake::hostPathLocked(source);
-    std::string to = fake::hostPathLocked(target);
-    if (fake::heldOpenLocked(to) || fake::readOnlyLocked(to)) return false;
+    if (failsLocked(Call::SystemCopyFile, target)) return false;
+    std::string from = hostPathLocked(source);
+    std::string to = hostPathLocked(target);
     std::string contents;
-    if (!fake::isRegularFile(from) || !fake::readHostFile(from, contents)) return false;
-    return fake::writeHostFile(to, contents);
+    if (lockedOutLocked(to) || !isRegularFile(from) || !readHostFile(from, contents)) return false;
+    return writeHostFile(to, contents);
 }
 
 bool setAttributesNormal(const char* path) {
-    Lock lock(worldMutex);
-    if (fake::failsLocked(Call::SetAttributesNormal, path)) return false;
-    std::string host = fake::hostPathLocked(path);
-    std::error_code error;
-    if (!fs::exists(host, error)) return false;
-    fake::stateLocked(host).readOnly = false;
-    return true;
+    return setReadOnlyAttribute(Call::SetAttributesNormal, path, false);
+}
+bool setFileAttributes(const char* path, uint32_t attributes) {
+    bool readOnly = (attributes & kAttributeReadOnly) != 0;
+    return setReadOnlyAttribute(Call::SetFileAttributes, path, readOnly);
 }
 
-// Only the read-only attribute is kept; every other file reads as normal,
-// and a host symbolic link as a reparse point.
+// Every file but a read-only one reads as normal, and a host symbolic link
+// as a reparse point.
 bool fileAttributes(const char* path, uint32_t& attributes) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::FileAttributes, path)) return false;
-    std::error_code error;
-    std::string host = fake::hostPathLocked(path);
-    if (!fs::exists(host, error)) return false;
-    attributes = fake::readOnlyLocked(host) ? kAttributeReadOnly : 0x80;
-    if (fs::is_symlink(host, error)) attributes |= kAttributeReparsePoint;
-    return true;
-}
-
-bool setFileAttributes(const char* path, uint32_t attributes) {
-    Lock lock(worldMutex);
-    if (fake::failsLocked(Call::SetFileAttributes, path)) return false;
-    std::error_code error;
-    std::string host = fake::hostPathLocked(path);
-    if (!fs::exists(host, error)) return false;
-    fake::stateLocked(host).readOnly = (attributes & kAttributeReadOnly) != 0;
+    if (failsLocked(Call::FileAttributes, path)) return false;
+    std::string host = hostPathLocked(path);
+    if (!hostExists(host)) return false;
+    attributes = stateLocked(host).readOnly ? kAttributeReadOnly : 0x80;
+    if (fs::is_symlink(host, hostError)) attributes |= kAttributeReparsePoint;
     return true;
 }
 
 // An injected failure is a search that failed, not a missing path.
 Presence findPath(const char* path, uint64_t* size) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::FindPath, path)) return Presence::Unknown;
-    std::error_code error;
-    std::string host = fake::hostPathLocked(path);
-    fs::file_status status = fs::status(host, error);
+    if (failsLocked(Call::FindPath, path)) return Presence::Unknown;
+    std::string host = hostPathLocked(path);
+    fs::file_status status = fs::status(host, hostError);
     if (!fs::exists(status)) return Presence::Missing;
     if (fs::is_directory(status)) return Presence::Folder;
-    if (size != nullptr) *size = static_cast<uint64_t>(fs::file_size(host, error));
+    if (size != nullptr) *size = static_cast<uint64_t>(fs::file_size(host, hostError));
     return Presence::File;
 }
 
 bool deleteFile(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::DeleteFile, path)) return false;
-    std::string host = fake::hostPathLocked(path);
-    if (!fake::isRegularFile(host) || fake::heldOpenLocked(host) || fake::readOnlyLocked(host)) {
-        return false;
-    }
-    std::error_code error;
+    if (failsLocked(Call::DeleteFile, path)) return false;
+    std::string host = hostPathLocked(path);
+    if (!isRegularFile(host) || lockedOutLocked(host)) return false;
     world.files.erase(host);
-    return fs::remove(host, error);
+    return fs::remove(host, hostError);
 }
-
 bool writeFileToDisk(const char* path, const void* data, size_t size) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::WriteFileToDisk, path)) return false;
-    std::string host = fake::hostPathLocked(path);
-    if (fake::heldOpenLocked(host) || fake::readOnlyLocked(host)) return false;
-    return fake::writeHostFile(host, std::string(static_cast<const char*>(data), size));
+    if (failsLocked(Call::WriteFileToDisk, path)) return false;
+    std::string host = hostPathLocked(path);
+    if (lockedOutLocked(host)) return false;
+    return writeHostFile(host, std::string(static_cast<const char*>(data), size));
 }
 
 // Letter case aside in ASCII only; the real comparison is the system's.
-bool sameFileName(const char* first, const char* second) {
-    return fake::lowerCase(first) == fake::lowerCase(second);
-}
+bool sameFileName(const char* a, const char* b) { return lowerCase(a) == lowerCase(b); }
 
 bool changeDirectory(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ChangeDirectory, path)) return false;
-    std::error_code error;
-    if (!fs::is_directory(fake::hostPathLocked(path), error)) return false;
-    std::string full = path;
-    if (full.size() < 2 || full[1] != ':') return false;  // the tests use full paths
-    world.currentDirectory = full;
+    if (failsLocked(Call::ChangeDirectory, path) || !isFolder(hostPathLocked(path))) return false;
+    if (path[0] == '\0' || path[1] != ':') return false;  // the tests use full paths
+    world.currentDirectory = path;
     return true;
 }
-
 bool makeDirectory(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::MakeDirectory, path)) return false;
-    std::error_code error;
-    return fs::create_directory(fake::hostPathLocked(path), error) && !error;
+    return !failsLocked(Call::MakeDirectory, path) &&
+           fs::create_directory(hostPathLocked(path), hostError);
 }
-
 bool removeDirectory(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RemoveDirectory, path)) return false;
-    std::string host = fake::hostPathLocked(path);
-    std::error_code error;
-    if (!fs::is_directory(host, error) || !fs::is_empty(host, error)) return false;
-    return fs::remove(host, error);
+    if (failsLocked(Call::RemoveDirectory, path)) return false;
+    std::string host = hostPathLocked(path);
+    if (!isFolder(host) || !fs::is_empty(host, hostError)) return false;
+    return fs::remove(host, hostError);
 }
 
 FileHandle openTimeSource(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::OpenTimeSource, path)) return nullptr;
-    std::string host = fake::hostPathLocked(path);
-    if (!fake::isRegularFile(host)) return nullptr;
-    return new fake::TimeFile{host};
+    if (failsLocked(Call::OpenTimeSource, path)) return nullptr;
+    std::string host = hostPathLocked(path);
+    return isRegularFile(host) ? new TimeFile{host} : nullptr;
 }
-
 FileHandle openTimeTarget(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::OpenTimeTarget, path)) return nullptr;
-    std::string host = fake::hostPathLocked(path);
-    if (!fake::isRegularFile(host) || fake::heldOpenLocked(host) || fake::readOnlyLocked(host)) {
-        return nullptr;
-    }
-    return new fake::TimeFile{host};
+    if (failsLocked(Call::OpenTimeTarget, path)) return nullptr;
+    std::string host = hostPathLocked(path);
+    return isRegularFile(host) && !lockedOutLocked(host) ? new TimeFile{host} : nullptr;
 }
-
 bool readFileTimes(FileHandle file, FileTimes& times) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ReadFileTimes)) return false;
-    times = fake::stateLocked(static_cast<fake::TimeFile*>(file)->key).times;
+    if (failsLocked(Call::ReadFileTimes)) return false;
+    times = stateLocked(static_cast<TimeFile*>(file)->host).times;
     return true;
 }
-
 bool writeFileTimes(FileHandle file, const FileTimes& times) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::WriteFileTimes)) return false;
-    fake::stateLocked(static_cast<fake::TimeFile*>(file)->key).times = times;
+    if (failsLocked(Call::WriteFileTimes)) return false;
+    stateLocked(static_cast<TimeFile*>(file)->host).times = times;
     return true;
 }
-
-void closeFile(FileHandle file) { delete static_cast<fake::TimeFile*>(file); }
+void closeFile(FileHandle file) { delete static_cast<TimeFile*>(file); }
 
 bool moduleFileName(char* buffer, size_t capacity) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ModuleFileName)) return false;
-    if (world.moduleFile.size() >= capacity) return false;
-    fake::copyBounded(buffer, capacity, world.moduleFile);
+    if (failsLocked(Call::ModuleFileName) || world.moduleFile.size() >= capacity) return false;
+    copyBounded(buffer, capacity, world.moduleFile);
     return true;
 }
-
-// ---- File identity and replacing --------------------------------------------------
 
 // The host's device and inode stand for the volume serial and file index, so
 // two paths that reach one host file (through a symbolic link) are one file.
 bool fileIdentity(const char* path, FileIdentity& identity) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::FileIdentity, path)) return false;
+    if (failsLocked(Call::FileIdentity, path)) return false;
     struct stat status;
-    if (::stat(fake::hostPathLocked(path).c_str(), &status) != 0) return false;
+    if (::stat(hostPathLocked(path).c_str(), &status) != 0) return false;
     identity.volumeSerial = static_cast<uint32_t>(status.st_dev);
     identity.fileIndex = world.noFileIndex ? 0 : static_cast<uint64_t>(status.st_ino);
     identity.size = static_cast<uint64_t>(status.st_size);
@@ -734,169 +558,131 @@ bool fileIdentity(const char* path, FileIdentity& identity) {
 // replaced; the file's own state (times, attributes) moves with it.
 bool replaceFile(const char* source, const char* target) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ReplaceFile, target)) return false;
-    std::string from = fake::hostPathLocked(source);
-    std::string to = fake::hostPathLocked(target);
-    if (!fake::isRegularFile(from) || fake::heldOpenLocked(from)) return false;
-    if (fake::heldOpenLocked(to) || fake::readOnlyLocked(to)) return false;
-    std::error_code error;
-    fs::rename(from, to, error);
-    if (error) return false;
-    fake::FileState moved = fake::stateLocked(from);
+    if (failsLocked(Call::ReplaceFile, target)) return false;
+    std::string from = hostPathLocked(source);
+    std::string to = hostPathLocked(target);
+    if (!isRegularFile(from) || stateLocked(from).heldOpen || lockedOutLocked(to)) return false;
+    fs::rename(from, to, hostError);
+    if (hostError) return false;
+    FileState moved = stateLocked(from);
     world.files.erase(from);
     world.files[to] = moved;
     return true;
 }
 
 // ---- Drives ------------------------------------------------------------------------
-
-namespace {
-
-const fake::Drive* findDrive(const char* root) {
-    if (root[0] == '\0') return nullptr;
-    auto found = world.drives.find(
-        static_cast<char>(std::tolower(static_cast<unsigned char>(root[0]))));
-    return found == world.drives.end() ? nullptr : &found->second;
-}
-
-}  // namespace
-
 unsigned driveType(const char* root) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::DriveType, root)) return 0;
-    const fake::Drive* drive = findDrive(root);
+    if (failsLocked(Call::DriveType, root)) return 0;
+    const Drive* drive = findDriveLocked(root);
     return drive == nullptr ? 1 : drive->kind;  // DRIVE_NO_ROOT_DIR
 }
-
 bool volumeLabel(const char* root, char* label, size_t capacity) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::VolumeLabel, root)) return false;
-    const fake::Drive* drive = findDrive(root);
+    if (failsLocked(Call::VolumeLabel, root)) return false;
+    const Drive* drive = findDriveLocked(root);
     if (drive == nullptr || !drive->hasVolume) return false;
-    fake::copyBounded(label, capacity, drive->label);
+    copyBounded(label, capacity, drive->label);
     return true;
 }
-
 bool diskFreeBytes(const char* folder, uint64_t& freeBytes) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::DiskFreeBytes, folder)) return false;
+    if (failsLocked(Call::DiskFreeBytes, folder)) return false;
     freeBytes = world.freeBytes;
     return true;
 }
 
-// ---- Registry --------------------------------------------------------------------------
-
+// ---- Registry ----------------------------------------------------------------------
 bool registryOpenKey(const char* path, RegistryKey& key) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RegistryOpenKey)) return false;
-    std::string lower = fake::lowerCase(path);
-    if (world.registryKeys.count(lower) == 0) return false;
-    key = new fake::OpenKey{lower};
+    std::string lower = lowerCase(path);
+    if (failsLocked(Call::RegistryOpenKey) || world.registry.count(lower) == 0) return false;
+    key = new OpenKey{lower};
     ++world.openKeys;
     return true;
 }
-
 bool registryCreateKey(const char* path, RegistryKey& key) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RegistryCreateKey)) return false;
-    fake::addKeyLocked(path);
-    key = new fake::OpenKey{fake::lowerCase(path)};
+    if (failsLocked(Call::RegistryCreateKey)) return false;
+    addKeyLocked(path);
+    key = new OpenKey{lowerCase(path)};
     ++world.openKeys;
     return true;
 }
-
 void registryCloseKey(RegistryKey key) {
     if (key == nullptr) return;
     Lock lock(worldMutex);
-    delete static_cast<fake::OpenKey*>(key);
+    delete static_cast<OpenKey*>(key);
     --world.openKeys;
 }
 
 bool registryDeleteKey(const char* path) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RegistryDeleteKey)) return false;
-    std::string lower = fake::lowerCase(path);
-    if (world.registryKeys.count(lower) == 0) return false;
-    auto below = world.registryKeys.upper_bound(lower + "\\");
-    if (below != world.registryKeys.end() && below->rfind(lower + "\\", 0) == 0) {
-        return false;  // a key with subkeys cannot be deleted
-    }
-    world.registryKeys.erase(lower);
-    world.registryValues.erase(lower);
+    std::string lower = lowerCase(path);
+    if (failsLocked(Call::RegistryDeleteKey) || world.registry.count(lower) == 0) return false;
+    // A key with subkeys cannot be deleted.
+    auto below = world.registry.upper_bound(lower + "\\");
+    if (below != world.registry.end() && below->first.rfind(lower + "\\", 0) == 0) return false;
+    world.registry.erase(lower);
     return true;
 }
 
 bool registrySetValue(RegistryKey key, const char* name, uint32_t type, const void* data,
                       uint32_t size) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RegistrySetValue)) return false;
-    const std::string& path = static_cast<fake::OpenKey*>(key)->path;
-    if (world.registryKeys.count(path) == 0) return false;
+    if (failsLocked(Call::RegistrySetValue)) return false;
+    auto values = world.registry.find(static_cast<OpenKey*>(key)->path);
+    if (values == world.registry.end()) return false;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    world.registryValues[path][fake::lowerCase(name)] =
-        fake::RegistryValue{type, std::vector<unsigned char>(bytes, bytes + size)};
+    values->second[lowerCase(name)] = RegistryValue{type, {bytes, bytes + size}};
     return true;
 }
 
 bool registryQueryValue(RegistryKey key, const char* name, void* data, uint32_t& size) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::RegistryQueryValue)) return false;
-    const std::string& path = static_cast<fake::OpenKey*>(key)->path;
-    auto values = world.registryValues.find(path);
-    if (values == world.registryValues.end()) return false;
-    auto found = values->second.find(fake::lowerCase(name));
-    if (found == values->second.end()) return false;
-    const std::vector<unsigned char>& stored = found->second.data;
-    if (stored.size() > size) {
-        size = static_cast<uint32_t>(stored.size());  // the size that would be needed
-        return false;
-    }
-    if (!stored.empty()) std::memcpy(data, stored.data(), stored.size());
-    size = static_cast<uint32_t>(stored.size());
-    return true;
+    if (failsLocked(Call::RegistryQueryValue)) return false;
+    const RegistryValue* value = findValueLocked(static_cast<OpenKey*>(key)->path, name);
+    if (value == nullptr) return false;
+    const std::vector<unsigned char>& stored = value->data;
+    bool fits = stored.size() <= size;
+    if (fits && !stored.empty()) std::memcpy(data, stored.data(), stored.size());
+    size = static_cast<uint32_t>(stored.size());  // when too small, the size needed
+    return fits;
 }
 
-// ---- Threads and time ---------------------------------------------------------------------
-
+// ---- Threads and time --------------------------------------------------------------
 bool startThread(ThreadProc proc, void* argument, uint32_t& threadId, ThreadHandle& handle) {
     {
         Lock lock(worldMutex);
-        if (fake::failsLocked(Call::StartThread)) return false;
+        if (failsLocked(Call::StartThread)) return false;
         threadId = world.nextThreadId++;
     }
-    handle = new fake::FakeThread{std::thread(proc, argument)};
+    handle = new FakeThread{std::thread(proc, argument)};
     return true;
 }
 
 void waitThread(ThreadHandle handle) {
-    auto* thread = static_cast<fake::FakeThread*>(handle);
+    auto* thread = static_cast<FakeThread*>(handle);
     if (thread->thread.joinable()) thread->thread.join();
 }
-
 // The fake joins a thread that nobody waited for, so that no test leaves one
 // running into the next.
 void closeThread(ThreadHandle handle) {
     waitThread(handle);
-    delete static_cast<fake::FakeThread*>(handle);
+    delete static_cast<FakeThread*>(handle);
 }
 
-uint32_t milliseconds() {
-    Lock lock(worldMutex);
-    return world.clock;
-}
-
+uint32_t milliseconds() { return copyOf(world.clock); }
 void yieldThread() { std::this_thread::yield(); }
-
 // There is no message queue: the waiting loop only yields.
 bool pumpOneMessage() { return false; }
 
-// ---- Message boxes and dialog controls ---------------------------------------------------
-
+// ---- Message boxes and dialog controls ---------------------------------------------
 // Question boxes (Yes/No) take the scripted answers in order, else Yes;
 // every other box answers OK.
 int messageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
     Lock lock(worldMutex);
-    world.messages.push_back(fake::ShownMessage{owner, text, caption, flags});
+    world.messages.push_back(ShownMessage{owner, text, caption, flags});
     if ((flags & 0x0F) != 0x04) return kAnswerOk;
     if (world.answers.empty()) return kAnswerYes;
     int answer = world.answers.front();
@@ -909,82 +695,64 @@ void setControlText(WindowHandle dialog, int controlId, const char* text) {
     Lock lock(worldMutex);
     world.controls[{dialog, controlId}].texts.push_back(text);
 }
-
 void enableControl(WindowHandle dialog, int controlId, bool enabled) {
     if (dialog == nullptr) return;
     Lock lock(worldMutex);
     world.controls[{dialog, controlId}].enabled = enabled;
 }
-
 intptr_t sendControlMessage(WindowHandle dialog, int controlId, unsigned message,
                             uintptr_t wParam, intptr_t lParam) {
     if (dialog == nullptr) return 0;
     Lock lock(worldMutex);
-    world.controlMessages.push_back(
-        fake::ControlMessage{dialog, controlId, message, wParam, lParam});
+    world.controlMessages.push_back(ControlMessage{dialog, controlId, message, wParam, lParam});
     return 0;
 }
 
-// ---- Shell ----------------------------------------------------------------------------------
-
+// ---- Shell -------------------------------------------------------------------------
 bool specialFolderPath(int csidl, char* buffer, size_t capacity) {
     Lock lock(worldMutex);
     if (capacity > 0) buffer[0] = '\0';
-    if (fake::failsLocked(Call::SpecialFolderPath)) return false;
-    auto found = world.specialFolders.find(csidl);
-    if (found == world.specialFolders.end()) return false;
-    fake::copyBounded(buffer, capacity, found->second);
+    if (failsLocked(Call::SpecialFolderPath) || (csidl != 22 && csidl != 23)) return false;
+    copyBounded(buffer, capacity, csidl == 22 ? kStartMenuFolder : kProgramsFolder);
     return true;
 }
-
 bool saveShellLink(const char* linkFile, const char* target, const char* workingDirectory) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::SaveShellLink, linkFile)) return false;
-    std::string host = fake::hostPathLocked(linkFile);
-    if (fake::heldOpenLocked(host) || fake::readOnlyLocked(host)) return false;
-    std::error_code error;
-    if (!fs::is_directory(fs::path(host).parent_path(), error)) return false;
-    return fake::writeHostFile(host, std::string(target) + "\n" + workingDirectory);
+    if (failsLocked(Call::SaveShellLink, linkFile)) return false;
+    std::string host = hostPathLocked(linkFile);
+    if (lockedOutLocked(host) || !isFolder(fs::path(host).parent_path())) return false;
+    return writeHostFile(host, std::string(target) + "\n" + workingDirectory);
 }
-
 bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer, size_t capacity) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::LoadShellLinkWorkingDirectory, linkFile)) return false;
+    if (failsLocked(Call::LoadShellLinkWorkingDirectory, linkFile)) return false;
     std::string contents;
-    if (!fake::readHostFile(fake::hostPathLocked(linkFile), contents)) return false;
+    if (!readHostFile(hostPathLocked(linkFile), contents)) return false;
     size_t newline = contents.find('\n');
     if (newline == std::string::npos) return false;
-    fake::copyBounded(buffer, capacity, contents.substr(newline + 1));
+    copyBounded(buffer, capacity, contents.substr(newline + 1));
     return true;
 }
-
-// ---- Shell: opening files and choosing folders ----------------------------------------------
 
 bool startCom(bool& mustEnd) {
     Lock lock(worldMutex);
-    mustEnd = false;
-    if (fake::failsLocked(Call::StartCom)) return false;
-    mustEnd = true;
-    ++world.comSessions;
-    return true;
+    mustEnd = !failsLocked(Call::StartCom);
+    if (mustEnd) ++world.comSessions;
+    return mustEnd;
 }
-
-void endCom() {
-    Lock lock(worldMutex);
-    --world.comSessions;
-}
+void endCom() { locked([] { --world.comSessions; }); }
 
 // The fake knows no long forms: every path goes to the shell as given.
 bool longPathName(const char* path, char*, size_t) {
     Lock lock(worldMutex);
-    fake::failsLocked(Call::LongPathName, path);
+    failsLocked(Call::LongPathName, path);
     return false;
 }
 
 bool shellOpenFile(const char* path, const char* parameters) {
     Lock lock(worldMutex);
-    world.shellOpens.push_back(fake::ShellOpen{path, parameters, world.currentDirectory});
-    return !fake::failsLocked(Call::ShellOpenFile, path);
+    world.shellOpens.push_back(ShellOpen{path, parameters, world.currentDirectory});
+    return !failsLocked(Call::ShellOpenFile, path);
 }
 
 // Like the shell's dialog, calls back once it is up, then takes the user's
@@ -993,23 +761,23 @@ ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
                           BrowseCallback callback, intptr_t data) {
     {
         Lock lock(worldMutex);
-        if (fake::failsLocked(Call::BrowseForFolder)) return nullptr;
-        world.browseRequests.push_back(fake::BrowseRequest{owner, title, flags, ""});
+        if (failsLocked(Call::BrowseForFolder)) return nullptr;
+        world.browseRequests.push_back(BrowseRequest{owner, title, flags, ""});
     }
-    callback(fake::browseDialog, 1, 0, data);
+    callback(browseDialog, 1, 0, data);
     Lock lock(worldMutex);
     if (world.browseAnswers.empty()) return nullptr;
-    auto* item = new fake::ShellItem{world.browseAnswers.front()};
+    auto* item = new ChosenFolder{world.browseAnswers.front()};
     world.browseAnswers.erase(world.browseAnswers.begin());
     return item;
 }
 
 bool shellItemPath(ShellItem item, char* buffer, size_t capacity) {
     Lock lock(worldMutex);
-    if (fake::failsLocked(Call::ShellItemPath)) return false;
-    const std::string& path = static_cast<fake::ShellItem*>(item)->path;
+    if (failsLocked(Call::ShellItemPath)) return false;
+    const std::string& path = static_cast<ChosenFolder*>(item)->path;
     if (path.empty() || path.size() >= capacity) return false;
-    fake::copyBounded(buffer, capacity, path);
+    copyBounded(buffer, capacity, path);
     return true;
 }
 
@@ -1017,15 +785,15 @@ bool shellItemPath(ShellItem item, char* buffer, size_t capacity) {
 // that the tests leak nothing.
 bool freeShellItem(ShellItem item) {
     Lock lock(worldMutex);
-    delete static_cast<fake::ShellItem*>(item);
-    return !fake::failsLocked(Call::FreeShellItem);
+    delete static_cast<ChosenFolder*>(item);
+    return !failsLocked(Call::FreeShellItem);
 }
 
 // Records the selection the browse dialog is asked for (by path).
 intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
                            intptr_t lParam) {
     Lock lock(worldMutex);
-    if (window == fake::browseDialog && message == 0x466 && wParam != 0 &&
+    if (window == browseDialog && message == 0x466 && wParam != 0 &&
         !world.browseRequests.empty()) {
         world.browseRequests.back().preselected = reinterpret_cast<const char*>(lParam);
     }

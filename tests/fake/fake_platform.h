@@ -16,26 +16,17 @@
 
 namespace fake {
 
-// Every call of the platform layer, for failure injection and counting.
+// Every call of the platform layer, for failure injection and counting. The
+// fuzz target picks one by its number: new ones go at the end.
 enum class Call {
-    OpenStream, ReadStream, WriteStream, CloseStream,
-    CanOpenForReading, ExclusiveFileSize, SystemCopyFile, SetAttributesNormal,
-    FileAttributes, SetFileAttributes,
-    FindPath, DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory,
-    OpenTimeSource, OpenTimeTarget, ReadFileTimes, WriteFileTimes,
-    ModuleFileName, DriveType, VolumeLabel, DiskFreeBytes,
-    RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
+    OpenStream, ReadStream, WriteStream, CloseStream, CanOpenForReading, ExclusiveFileSize,
+    SystemCopyFile, SetAttributesNormal, FileAttributes, SetFileAttributes, FindPath,
+    DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory, OpenTimeSource,
+    OpenTimeTarget, ReadFileTimes, WriteFileTimes, ModuleFileName, DriveType, VolumeLabel,
+    DiskFreeBytes, RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
     RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
-    LoadShellLinkWorkingDirectory,
-    StartCom,
-    LongPathName,
-    ShellOpenFile,
-    BrowseForFolder,
-    ShellItemPath,
-    FreeShellItem,
-    FileIdentity,
-    ReplaceFile,
-    WriteFileToDisk,
+    LoadShellLinkWorkingDirectory, StartCom, LongPathName, ShellOpenFile, BrowseForFolder,
+    ShellItemPath, FreeShellItem, FileIdentity, ReplaceFile, WriteFileToDisk,
     Count
 };
 
@@ -82,10 +73,7 @@ void setModuleFileName(const std::string& windowsPath);
 void reportNoFileIndex();
 
 // ---- Registry (HKEY_LOCAL_MACHINE; key paths compare without case) -------
-struct RegistryValue {
-    uint32_t type;
-    std::vector<unsigned char> data;
-};
+struct RegistryValue { uint32_t type; std::vector<unsigned char> data; };
 void setRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                       const std::vector<unsigned char>& data);
 void setRegistryText(const std::string& key, const std::string& name, const std::string& text);
@@ -95,12 +83,7 @@ bool registryValue(const std::string& key, const std::string& name, RegistryValu
 int openRegistryKeys();
 
 // ---- Message boxes --------------------------------------------------------
-struct ShownMessage {
-    platform::WindowHandle owner;
-    std::string text;
-    std::string caption;
-    unsigned flags;
-};
+struct ShownMessage { platform::WindowHandle owner; std::string text, caption; unsigned flags; };
 // Answers for the next questions, in order; unscripted boxes answer OK/Yes.
 void answerNext(int answer);
 std::vector<ShownMessage> shownMessages();
@@ -130,11 +113,8 @@ void onWrite(std::function<void()> hook);
 // reset() sets 22 (common Start menu) to c:\ProgramData\Microsoft\Windows\Start
 // Menu and 23 (common Programs) to its Programs folder, and creates them.
 // Links are kept as files holding "target\nworkingDirectory".
-
-// ---- Shell: opening files and choosing folders ------------------------------
 struct ShellOpen {
-    std::string path;
-    std::string parameters;
+    std::string path, parameters;
     std::string currentDirectory;  // of the process, when the shell was asked
 };
 // Every file the shell was asked to open (refused ones too), oldest first.
