@@ -365,6 +365,7 @@ TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
         engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, list);
         EXPECT_FALSE(engine.runUpdate());
         expectWarning(name);
+        EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));  // refused before any copy
         EXPECT_FALSE(fake::exists(targetOf(name)));
     }
 }
