@@ -201,6 +201,18 @@ TEST_F(InstallCopyTest, FilesThatCannotBeCopiedFailTheRunUnlessTheirSourceIsMiss
     EXPECT_EQ(0u, engine.copyThreadId);
     EXPECT_TRUE(copiedIndexes().empty());
 
+    // A source that cannot be opened; a write that comes up short by less
+    // than the size check would see, with the system's copy failing too.
+    fake::failCallFor(fake::Call::OpenStream, "c:\\Src\\f0.pac");
+    EXPECT_FALSE(engine.runInstallCopy());
+    fake::reset();
+    fake::makeFolder("c:\\Game");
+    makeList(1, 100000);
+    fake::setDiskSpaceForWrites(50000);
+    fake::failCall(fake::Call::SystemCopyFile, -1);
+    EXPECT_FALSE(engine.runInstallCopy());
+
+    fake::setDiskSpaceForWrites(-1);
     fake::writeFile("c:\\Game\\f0.pac", "");
     fake::holdOpen("c:\\Game\\f0.pac");
     EXPECT_FALSE(engine.runInstallCopy());

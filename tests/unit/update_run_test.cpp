@@ -37,13 +37,14 @@ std::string newContents(const std::string& name) {
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
 std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
 
-std::string checksumLine(const std::string& name, const char* format = "%s %08X\r\n") {
+// The line the release's packager writes for a source.
+std::string checksumLine(const std::string& name) {
     std::string contents = fake::readFile(sourceOf(name));
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(contents.data()),
                       static_cast<uInt>(contents.size()));
-    char line[256];
-    std::snprintf(line, sizeof line, format, name.c_str(), static_cast<unsigned>(crc));
-    return line;
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(crc));
+    return name + " " + digits + "\r\n";
 }
 
 class UpdateRunTest : public ::testing::Test {
