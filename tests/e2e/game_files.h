@@ -1,44 +1,113 @@
-// The world around a program under test: where the built programs are, game
-// files with known times, and the game's registration record in the
-// registry. Folders and file contents come from the shared scratch folder
-// support.
+// The world around a program under test: where the built programs are and
+// the game's registration record in the registry; and the fixture both
+// programs' tests share, which starts a program and answers its messages.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <string>
 
+#include "tests/e2e/program_driver.h"
 #include "tests/support/scratch_folder.h"
 
 namespace e2e {
 
-// The folder holding the built programs, from the PROGRAM_DIR variable; a
-// Unix path is turned into its Z: drive form.
-std::string builtProgramDir();
-
-// Access and write times of a file (creation times do not survive under Wine
-// on Linux, so they are not compared). Read without opening the contents.
-struct AccessAndWriteTimes {
-    ULONGLONG lastAccess = 0;
-    ULONGLONG lastWrite = 0;
-    bool operator==(const AccessAndWriteTimes& other) const {
-        return lastAccess == other.lastAccess && lastWrite == other.lastWrite;
-    }
-};
-bool readTimes(const std::string& path, AccessAndWriteTimes& times);
-// Sets all three times to the given day of a past year.
-bool setPastTimes(const std::string& path, WORD year, WORD month, WORD day);
+// The folder holding the built programs, from the PROGRAM_DIR variable (a
+// Unix path is turned into its Z: drive form); the current folder without it.
+inline std::string builtProgramDir() {
+    const char* dir = std::getenv("PROGRAM_DIR");
+    if (dir == nullptr || *dir == '\0') return ".";
+    std::string path(dir);
+    if (path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
+}
 
 // The game's registration record under HKEY_LOCAL_MACHINE, in the same
-// (32-bit) registry view as the programs.
-bool writeRecord(const std::string& dir, const std::string& cd, DWORD instType);
-void removeRecord();
+// registry view as the programs.
+inline const char* const kRecordKey = "SOFTWARE\\Torvane\\Vellomira";
+
+inline bool writeRecord(const std::string& dir, const std::string& cd, DWORD instType) {
+    auto set = [](const char* name, DWORD type, const void* data, size_t size) {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRecordKey, name, type, data,
+                               static_cast<DWORD>(size)) == ERROR_SUCCESS;
+    };
+    return set("Dir", REG_SZ, dir.c_str(), dir.size() + 1) &&
+           set("CD", REG_SZ, cd.c_str(), cd.size() + 1) &&
+           set("InstType", REG_DWORD, &instType, sizeof instType);
+}
+
+inline void removeRecord() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRecordKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Torvane");  // only when left empty
+}
+
 struct Record {
     bool present = false;
-    std::string dir;
-    std::string cd;
-    DWORD instType = 0;
+    std::string dir, cd;
+    DWORD instType = 0xFFFFFFFF;
 };
-Record readRecord();
+
+inline Record readRecord() {
+    Record record;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return record;
+    record.present = true;
+    auto text = [&](const char* name) {
+        char value[1024] = {};
+        DWORD size = sizeof value;
+        return RegGetValueA(key, nullptr, name, RRF_RT_REG_SZ, nullptr, value, &size) ==
+                       ERROR_SUCCESS ? std::string(value) : std::string("<missing>");
+    };
+    record.dir = text("Dir");
+    record.cd = text("CD");
+    DWORD size = sizeof record.instType;
+    RegGetValueA(key, nullptr, "InstType", RRF_RT_REG_DWORD, nullptr, &record.instType, &size);
+    RegCloseKey(key);
+    return record;
+}
+
+// The caption of both programs' main window.
+inline const std::string kCaption = "Vellomira Updata";
+
+class ProgramTest : public ::testing::Test {
+protected:
+    // Copies the built program name to path.
+    static void copyBuilt(const char* name, const std::string& path) {
+        const std::string built = joinPath(builtProgramDir(), name);
+        ASSERT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE))
+            << "cannot copy " << built << " (is PROGRAM_DIR the build folder?)";
+    }
+
+    // Starts the program at path and waits for its main window.
+    void startProgram(RunningProgram& run, const std::string& path) {
+        ASSERT_TRUE(run.start(path)) << "cannot start " << path;
+        dialog = waitForWindow(run.processId(), kDialogClass, kCaption);
+        ASSERT_NE(dialog, nullptr) << "no window captioned \"" << kCaption << "\" appeared";
+    }
+
+    HWND waitForBox(const std::string& caption, DWORD timeoutMs = kWindowTimeoutMs) {
+        return waitForWindow(program.processId(), kDialogClass, caption, timeoutMs);
+    }
+
+    // Waits for the message box, checks its text and answers it.
+    void answerBox(const std::string& caption, const std::string& text, int answer = IDOK,
+                   DWORD timeoutMs = kWindowTimeoutMs) {
+        HWND box = waitForBox(caption, timeoutMs);
+        ASSERT_NE(box, nullptr) << "no \"" << caption << "\" message for: " << text;
+        EXPECT_EQ(messageBoxText(box), text) << hexBytes(messageBoxText(box));
+        ASSERT_TRUE(answerMessageBox(box, answer)) << "the message has no such button";
+        ASSERT_TRUE(waitUntilGone(box));
+    }
+
+    RunningProgram program;
+    HWND dialog = nullptr;
+};
 
 }  // namespace e2e

@@ -9,14 +9,10 @@ const char* const kDialogClass = "#32770";
 
 namespace {
 
-constexpr UINT kAnswerTimeoutMs = 5000;
-
-// A window of the process with the class and, unless caption is null, the
-// caption.
 struct WindowQuery {
     DWORD processId;
     const char* className;
-    const std::string* caption;
+    const std::string& caption;
     HWND found;
 };
 
@@ -24,29 +20,13 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
     WindowQuery& query = *reinterpret_cast<WindowQuery*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != query.processId) return TRUE;
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, query.className) != 0) return TRUE;
-    if (query.caption != nullptr && windowText(window) != *query.caption) return TRUE;
+    if (owner != query.processId || lstrcmpA(className, query.className) != 0 ||
+        !IsWindowVisible(window) || (!query.caption.empty() && windowText(window) != query.caption))
+        return TRUE;
     query.found = window;
     return FALSE;
-}
-
-HWND find(DWORD processId, const char* className, const std::string* caption) {
-    WindowQuery query{processId, className, caption, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found;
-}
-
-HWND waitFor(DWORD processId, const char* className, const std::string* caption,
-             DWORD timeoutMs) {
-    HWND window = nullptr;
-    waitUntil([&] {
-        window = find(processId, className, caption);
-        return window != nullptr && IsWindowVisible(window);
-    }, timeoutMs);
-    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
 }  // namespace
@@ -87,46 +67,22 @@ bool RunningProgram::waitForExit(DWORD timeoutMs, DWORD& exitCode) const {
     return GetExitCodeProcess(info_.hProcess, &exitCode) != FALSE;
 }
 
-HWND findWindow(DWORD processId, const char* className, const std::string& caption) {
-    return find(processId, className, &caption);
-}
-
 HWND waitForWindow(DWORD processId, const char* className, const std::string& caption,
                    DWORD timeoutMs) {
-    return waitFor(processId, className, &caption, timeoutMs);
+    WindowQuery query{processId, className, caption, nullptr};
+    waitUntil([&] {
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
+        return query.found != nullptr;
+    }, timeoutMs);
+    return query.found;
 }
 
-HWND waitForDialog(DWORD processId, DWORD timeoutMs) {
-    return waitFor(processId, kDialogClass, nullptr, timeoutMs);
-}
-
-std::string windowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string controlText(HWND dialog, int controlId) {
-    char text[1024] = {};
-    GetDlgItemTextA(dialog, controlId, text, sizeof text);
-    return text;
-}
-
-bool pressButton(HWND dialog, int controlId) {
-    HWND button = GetDlgItem(dialog, controlId);
-    return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-}
-
-bool askControl(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM lParam,
-                LRESULT& answer) {
-    HWND control = GetDlgItem(dialog, controlId);
+LRESULT ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    if (control == nullptr ||
-        !SendMessageTimeoutA(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
-                             &result))
-        return false;
-    answer = static_cast<LRESULT>(result);
-    return true;
+    if (window == nullptr ||
+        !SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+        return 0;
+    return static_cast<LRESULT>(result);
 }
 
 std::string hexBytes(const std::string& text) {

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -21,39 +20,24 @@
 #include "engine/product_config.h"
 #include "resources/control_ids.h"
 #include "tests/e2e/game_files.h"
-#include "tests/e2e/program_driver.h"
 
 namespace e2e {
 namespace {
 
-const std::string kCaption = "Vellomira Updata";
 const std::string kOptionsCaption = "インストールする項目の選択";
 const std::string kConfirm = "確認";
 const std::string kFinished = "終了";
 const std::string kGameFolder = "c:\\Program Files\\Torvane\\Vellomira";
 const std::string kInstalledText = "インストールが完了しました。";
-const std::string kFailedText =
-    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
 const std::string kUninstallQuestion =
     "Vellomira のアンインストールを開始します。\n開始してもよろしいですか？";
 const std::string kUninstalledText = "アンインストールが完了しました。";
 const std::string kInstallLabel = "インストール";
-const char* const kDocumentClass = "VellomiraTest.Recorder";
 // A whole install, its copy included, must end within this time.
 constexpr DWORD kInstallTimeoutMs = 120000;
 
-std::string folderQuestion(const std::string& folder) {
-    return folder + "\nフォルダを作成します。\nよろしいですか？";
-}
-
 bool sameText(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 std::string groupFolder() {
@@ -69,22 +53,11 @@ void removeInstalledGame() {
     removeRecord();
 }
 
-bool setDefaultValue(const std::string& key, const std::string& value) {
-    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
-                        static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
-}
-
 // ---- The shell's folder dialog, from outside ---------------------------------
-
-LRESULT askTree(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(tree, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
-    return static_cast<LRESULT>(result);
-}
 
 HTREEITEM treeItem(HWND tree, UINT relation, HTREEITEM item) {
     return reinterpret_cast<HTREEITEM>(
-        askTree(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+        ask(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
 // The item and its text buffer go into the program's memory, since the tree
@@ -107,7 +80,7 @@ std::string itemText(HWND tree, HTREEITEM item) {
         request.cchTextMax = static_cast<int>(kTextSize);
         char read[kTextSize + 1] = {};
         if (WriteProcessMemory(process, remote, &request, sizeof request, nullptr) &&
-            askTree(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote)) &&
+            ask(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote)) &&
             ReadProcessMemory(process, remote + sizeof(TVITEMA), read, kTextSize, nullptr))
             text = read;
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
@@ -117,40 +90,18 @@ std::string itemText(HWND tree, HTREEITEM item) {
 }
 
 // The first child of parent whose text holds part, in any letter case.
-HTREEITEM childWith(HWND tree, HTREEITEM parent, const std::string& part) {
+HTREEITEM childWith(HWND tree, HTREEITEM parent, std::string part) {
+    CharLowerA(&part[0]);
     for (HTREEITEM child = treeItem(tree, TVGN_CHILD, parent); child != nullptr;
          child = treeItem(tree, TVGN_NEXT, child)) {
-        if (lowerCase(itemText(tree, child)).find(lowerCase(part)) != std::string::npos)
-            return child;
+        std::string text = itemText(tree, child);
+        CharLowerA(&text[0]);
+        if (text.find(part) != std::string::npos) return child;
     }
     return nullptr;
 }
 
-struct TreeQuery {
-    DWORD processId;
-    HWND except;
-    HWND tree;
-};
-
-BOOL CALLBACK matchBrowseDialog(HWND window, LPARAM param) {
-    TreeQuery& query = *reinterpret_cast<TreeQuery*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != query.processId || window == query.except || !IsWindowVisible(window))
-        return TRUE;
-    query.tree = FindWindowExA(window, nullptr, WC_TREEVIEWA, nullptr);
-    return query.tree == nullptr;
-}
-
-// The tree view of the process's folder dialog (a window other than its
-// main dialog); null when none appeared in time.
-HWND waitForFolderTree(DWORD processId, HWND except) {
-    TreeQuery query{processId, except, nullptr};
-    waitUntil([&] { return !EnumWindows(matchBrowseDialog, reinterpret_cast<LPARAM>(&query)); });
-    return query.tree;
-}
-
-class SetupProgram : public ::testing::Test {
+class SetupProgram : public ProgramTest {
 protected:
     void SetUp() override {
         const char* drive = std::getenv("TEST_CDROM_DRIVE");
@@ -163,87 +114,46 @@ protected:
             << "the disc lacks the game or the manual";
         removeInstalledGame();
         ASSERT_TRUE(SetEnvironmentVariableA("SHELL_RECORD_FILE", recordFile.c_str()));
-        ASSERT_NO_FATAL_FAILURE(start());
+        ASSERT_NO_FATAL_FAILURE(launch());
     }
 
-    virtual void start() {
+    virtual void launch() {
         ASSERT_TRUE(makeFolder(scratch.pathOf("setup")));
-        startSetup(program, scratch.pathOf("setup\\setup.exe"));
+        ASSERT_NO_FATAL_FAILURE(copyBuilt("setup.exe", setupPath));
+        startProgram(program, setupPath);
     }
 
     void TearDown() override {
         if (discFolder.empty()) return;
         if (program.running()) {
             pressButton(dialog, IDC_CLOSE);
-            DWORD code = 0;
-            program.waitForExit(kExitTimeoutMs, code);
+            program.exitCode();
         }
         SetEnvironmentVariableA("SHELL_RECORD_FILE", nullptr);
         removeInstalledGame();
     }
 
-    // Copies the built setup.exe to path and starts it there.
-    void startSetup(RunningProgram& setup, const std::string& path) {
-        const std::string built = joinPath(builtProgramDir(), "setup.exe");
-        ASSERT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << "cannot copy " << built;
-        ASSERT_TRUE(setup.start(path)) << "cannot start " << path;
-        dialog = waitForWindow(setup.processId(), kDialogClass, kCaption);
-        ASSERT_NE(dialog, nullptr) << "no setup window appeared";
-    }
-
-    HWND waitForBox(const std::string& caption, DWORD timeoutMs = kWindowTimeoutMs) {
-        return waitForWindow(program.processId(), kDialogClass, caption, timeoutMs);
-    }
-
-    // Waits for the message box, checks its text and answers it.
-    void answerBox(const std::string& caption, const std::string& text, int answer = IDOK,
-                   DWORD timeoutMs = kWindowTimeoutMs) {
-        HWND box = waitForBox(caption, timeoutMs);
-        ASSERT_NE(box, nullptr) << "no \"" << caption << "\" message for: " << text;
-        EXPECT_TRUE(sameText(messageBoxText(box), text)) << hexBytes(messageBoxText(box));
-        ASSERT_TRUE(answerMessageBox(box, answer)) << "the message has no such button";
-        ASSERT_TRUE(waitUntilGone(box));
-    }
-
-    // Opens the options dialog, presses the given boxes and then the button.
-    void answerOptions(std::vector<int> boxes = {}, int button = IDC_OPTIONS_OK) {
+    // Opens the options dialog with the install button and closes it with button.
+    void answerOptions(int button = IDC_OPTIONS_OK) {
         ASSERT_TRUE(pressButton(dialog, IDC_INSTALL));
         HWND options = waitForBox(kOptionsCaption);
         ASSERT_NE(options, nullptr) << "no options dialog";
-        for (int box : boxes) ASSERT_TRUE(pressButton(options, box));
         ASSERT_TRUE(pressButton(options, button));
         ASSERT_TRUE(waitUntilGone(options));
     }
 
     // Waits until the setup buttons show the installed or the not-installed state.
     bool waitForButtons(bool installed) {
+        auto on = [&](int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; };
         return waitUntil([&] {
-            return controlEnabled(dialog, IDC_INSTALL) == !installed &&
-                   controlEnabled(dialog, IDC_CHOOSE_FOLDER) == !installed &&
-                   controlEnabled(dialog, IDC_UNINSTALL) == installed &&
-                   controlEnabled(dialog, IDC_START_GAME) == installed &&
+            return on(IDC_INSTALL) == !installed && on(IDC_CHOOSE_FOLDER) == !installed &&
+                   on(IDC_UNINSTALL) == installed && on(IDC_START_GAME) == installed &&
                    controlText(dialog, IDC_INSTALL) == kInstallLabel;
         });
     }
 
     int progressPosition() {
-        LRESULT position = -1;
-        askControl(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0, position);
-        return static_cast<int>(position);
-    }
-
-    // Waits until the copy has moved the bar but not finished it.
-    void waitForCopyUnderWay() {
-        ASSERT_TRUE(waitUntil([&] { return progressPosition() > 0; }, kInstallTimeoutMs))
-            << "the copy never showed progress";
-        ASSERT_LT(progressPosition(), 1000) << "the copy ended before it could be stopped";
-    }
-
-    void closeAndExpectExitCodeZero() {
-        ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
-        DWORD code = 0xDEAD;
-        ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end";
-        EXPECT_EQ(code, 0u);
+        return static_cast<int>(ask(GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
     }
 
     // Every name an install or an uninstall may touch is gone from folder.
@@ -263,9 +173,16 @@ protected:
     template <typename Choose>
     void browse(const std::string& selected, Choose choose, int button) {
         ASSERT_TRUE(pressButton(dialog, IDC_CHOOSE_FOLDER));
-        HWND tree = waitForFolderTree(program.processId(), dialog);
-        ASSERT_NE(tree, nullptr) << "no folder dialog appeared";
-        HWND browser = GetParent(tree);
+        HWND browser = nullptr, tree = nullptr;  // a dialog of the program's with a tree view
+        ASSERT_TRUE(waitUntil([&] {
+            while ((browser = FindWindowExA(nullptr, browser, kDialogClass, nullptr)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(browser, &owner);
+                tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+                if (owner == program.processId() && IsWindowVisible(browser) && tree) return true;
+            }
+            return false;
+        })) << "no folder dialog appeared";
         EXPECT_NE(FindWindowExA(browser, nullptr, "Static", "フォルダを選択してください"), nullptr)
             << "the folder dialog lacks its title";
         char hostClass[64] = {};
@@ -281,20 +198,24 @@ protected:
             << "an install started while the folder was being chosen";
         HTREEITEM item = choose(tree, current);
         ASSERT_NE(item, nullptr) << "no such folder in the tree";
-        ASSERT_TRUE(askTree(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)));
+        ASSERT_TRUE(ask(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)));
         ASSERT_TRUE(pressButton(browser, button));
         ASSERT_TRUE(waitUntilGone(browser)) << "the folder dialog stayed";
-        EXPECT_TRUE(IsWindowEnabled(dialog));
+        EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(dialog) != FALSE; }));
     }
 
-    // Every start of the recorder so far, waiting until there are count.
-    std::vector<std::string> waitForOpened(size_t count) {
+    // The arguments of every start of the recorder so far (or, with
+    // directories, the working directories), waiting until there are count.
+    std::vector<std::string> waitForOpened(size_t count, bool directories = false) {
         std::vector<std::string> opened;
         waitUntil([&] {
             opened.clear();
             std::istringstream lines(fileExists(recordFile) ? readWholeFile(recordFile) : "");
-            for (std::string line; std::getline(lines, line);)
-                opened.push_back(line.substr(0, line.find('\r')));
+            for (std::string line; std::getline(lines, line);) {
+                line = line.substr(0, line.find('\r'));
+                const size_t bar = line.find('|');
+                opened.push_back(directories ? line.substr(0, bar) : line.substr(bar + 1));
+            }
             return opened.size() >= count;
         });
         return opened;
@@ -302,9 +223,8 @@ protected:
 
     ScratchFolder scratch;
     const std::string recordFile = scratch.pathOf("opened.txt");
+    const std::string setupPath = scratch.pathOf("setup\\setup.exe");
     std::string discRoot, discFolder;
-    RunningProgram program;
-    HWND dialog = nullptr;
 };
 
 // The status lines and the install path's box paint on the window's own
@@ -320,14 +240,11 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
         ReleaseDC(nullptr, screen);
         return colour;
     };
-    const COLORREF face = GetSysColor(COLOR_BTNFACE), pathBackground = RGB(236, 233, 216);
-    waitUntil([&] {  // the window may still be painting
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_TRUE(waitUntil([&] {  // the window may still be painting
         return pixelIn(IDC_STATUS_LINE_0) == face && pixelIn(IDC_STATUS_LINE_1) == face &&
-               pixelIn(IDC_INSTALL_PATH) == pathBackground;
-    }, 5000);
-    EXPECT_EQ(pixelIn(IDC_STATUS_LINE_0), face);
-    EXPECT_EQ(pixelIn(IDC_STATUS_LINE_1), face);
-    EXPECT_EQ(pixelIn(IDC_INSTALL_PATH), pathBackground);
+               pixelIn(IDC_INSTALL_PATH) == RGB(236, 233, 216);
+    }, 5000)) << "the status lines or the install path paint on other colours";
     EXPECT_EQ(controlText(dialog, IDC_INSTALL_PATH), kGameFolder);
     ASSERT_TRUE(waitForButtons(false)) << "setup does not start in the not-installed state";
 
@@ -342,7 +259,8 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     ASSERT_NO_FATAL_FAILURE(browse("Program Files", [](HWND tree, HTREEITEM current) {
         return childWith(tree, treeItem(tree, TVGN_PARENT, current), "Chosen Games");
     }, IDOK));
-    EXPECT_TRUE(sameText(controlText(dialog, IDC_INSTALL_PATH), game));
+    const std::string shown = controlText(dialog, IDC_INSTALL_PATH);
+    EXPECT_TRUE(sameText(shown, game)) << shown;
 
     // Options: leave out the large graphics part, then choose the whole list.
     ASSERT_TRUE(pressButton(dialog, IDC_INSTALL));
@@ -356,12 +274,11 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     }
     ASSERT_TRUE(pressButton(options, IDC_OPTIONS_OK));
     ASSERT_TRUE(waitUntilGone(options));
-    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirm, folderQuestion(game), IDYES));
-    HWND finished = waitForBox(kFinished, kInstallTimeoutMs);
-    ASSERT_NE(finished, nullptr) << "the install did not report completion";
-    EXPECT_EQ(messageBoxText(finished), kInstalledText) << hexBytes(messageBoxText(finished));
+    ASSERT_NO_FATAL_FAILURE(
+        answerBox(kConfirm, shown + "\nフォルダを作成します。\nよろしいですか？", IDYES));
+    ASSERT_NE(waitForBox(kFinished, kInstallTimeoutMs), nullptr) << "the install did not end";
     EXPECT_EQ(progressPosition(), 1000) << "the progress bar did not reach its end";
-    ASSERT_TRUE(answerMessageBox(finished));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kFinished, kInstalledText));
     EXPECT_TRUE(waitForButtons(true)) << "the buttons do not show the installed state";
 
     // The entries with a selection flag of their own (0 to 19), grd.pac
@@ -409,17 +326,18 @@ TEST_F(SetupProgram, InstallsIntoTheChosenFolderWithShortcutsAndUninstallsAgain)
     }, IDOK));
     EXPECT_TRUE(sameText(controlText(dialog, IDC_INSTALL_PATH), discRoot + "\\Torvane\\Vellomira"))
         << controlText(dialog, IDC_INSTALL_PATH);
-    closeAndExpectExitCodeZero();
+    ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
+    EXPECT_EQ(program.exitCode(), 0u);
     EXPECT_TRUE(removeTree(base));
 }
 
 // An install stops only by its own button or by Close, never by Esc, and
 // leaves nothing behind; Close then ends setup once the install is undone.
 TEST_F(SetupProgram, AnInstallStopsByItsButtonOrByCloseAndLeavesNothing) {
-    ASSERT_NO_FATAL_FAILURE(answerOptions({}, IDC_OPTIONS_CANCEL));
+    ASSERT_NO_FATAL_FAILURE(answerOptions(IDC_OPTIONS_CANCEL));
     Sleep(500);
     EXPECT_EQ(controlText(dialog, IDC_INSTALL), kInstallLabel) << "a cancelled choice started";
-    EXPECT_EQ(findWindow(program.processId(), kDialogClass, kConfirm), nullptr);
+    EXPECT_EQ(waitForBox(kConfirm, 0), nullptr);
 
     for (int stop : {IDC_INSTALL, IDC_CLOSE}) {
         // Everything selected, so the copy takes the large grd.pac.
@@ -434,7 +352,9 @@ TEST_F(SetupProgram, AnInstallStopsByItsButtonOrByCloseAndLeavesNothing) {
             EXPECT_EQ(waitForBox(kOptionsCaption, 1000), nullptr) << "a second install was offered";
             ASSERT_TRUE(answerMessageBox(question, IDYES));
         }
-        ASSERT_NO_FATAL_FAILURE(waitForCopyUnderWay());
+        ASSERT_TRUE(waitUntil([&] { return progressPosition() > 0; }, kInstallTimeoutMs))
+            << "the copy never showed progress";
+        ASSERT_LT(progressPosition(), 1000) << "the copy ended before it could be stopped";
         if (stop == IDC_INSTALL) {
             // Esc gives the window command 2, which must neither stop the
             // install nor close the window.
@@ -444,7 +364,9 @@ TEST_F(SetupProgram, AnInstallStopsByItsButtonOrByCloseAndLeavesNothing) {
             EXPECT_EQ(waitForBox(kConfirm, 500), nullptr) << "Esc stopped the install";
         }
         ASSERT_TRUE(pressButton(dialog, stop));
-        ASSERT_NO_FATAL_FAILURE(answerBox(kConfirm, kFailedText, IDOK, kInstallTimeoutMs));
+        ASSERT_NO_FATAL_FAILURE(answerBox(kConfirm,
+            "インストールが正常に行われませんでした。\n"
+            "もう一度ご確認の上、インストールを行ってください。", IDOK, kInstallTimeoutMs));
         expectNoListedFileIn(kGameFolder);
         EXPECT_FALSE(readRecord().present) << "a stopped install left a record";
         EXPECT_FALSE(folderExists(groupFolder())) << "a stopped install left shortcuts";
@@ -453,9 +375,7 @@ TEST_F(SetupProgram, AnInstallStopsByItsButtonOrByCloseAndLeavesNothing) {
             ASSERT_TRUE(program.running()) << "the window closed after Esc";
         }
     }
-    DWORD code = 0xDEAD;
-    ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "setup did not end after Close";
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(program.exitCode(), 0u) << "setup did not end after Close";
 }
 
 // Before an install the readme and the manual open from the disc. With a
@@ -464,45 +384,43 @@ TEST_F(SetupProgram, AnInstallStopsByItsButtonOrByCloseAndLeavesNothing) {
 // back, the game starts in its folder and setup ends.
 TEST_F(SetupProgram, HandsTheDocumentsAndTheGameToTheShell) {
     const std::string recorder = joinPath(builtProgramDir(), "shell_recorder.exe");
-    ASSERT_TRUE(setDefaultValue(std::string(kDocumentClass) + "\\shell\\open\\command",
-                                "\"" + recorder + "\" %1") &&
-                setDefaultValue(".txt", kDocumentClass) && setDefaultValue(".html", kDocumentClass))
-        << "cannot register the recorder for .txt and .html";
+    const std::string documents = "VellomiraTest.Recorder";
+    for (auto [key, value] : {std::make_pair(documents + "\\shell\\open\\command",
+                                             "\"" + recorder + "\" %1"),
+                              std::make_pair(std::string(".txt"), documents),
+                              std::make_pair(std::string(".html"), documents)}) {
+        ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                               static_cast<DWORD>(value.size())), ERROR_SUCCESS) << key;
+    }
     ASSERT_TRUE(pressButton(dialog, IDC_README));
     ASSERT_EQ(waitForOpened(1).size(), 1u) << "the readme was not opened";
     ASSERT_TRUE(pressButton(dialog, IDC_MANUAL));
     std::vector<std::string> opened = waitForOpened(2);
     ASSERT_EQ(opened.size(), 2u) << "the manual was not opened";
-    EXPECT_TRUE(sameText(opened[0].substr(opened[0].find('|') + 1), discFolder + "\\readme.txt"))
-        << opened[0];
-    EXPECT_TRUE(sameText(opened[1].substr(opened[1].find('|') + 1),
-                         discRoot + "\\manual\\manual.html"))
-        << opened[1];
-    ASSERT_NO_FATAL_FAILURE(closeAndExpectExitCodeZero());
+    EXPECT_TRUE(sameText(opened[0], discFolder + "\\readme.txt")) << opened[0];
+    EXPECT_TRUE(sameText(opened[1], discRoot + "\\manual\\manual.html")) << opened[1];
+    ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
+    EXPECT_EQ(program.exitCode(), 0u);
 
     const std::string game = scratch.pathOf("game");
     ASSERT_TRUE(makeFolder(game));
     ASSERT_TRUE(writeWholeFile(joinPath(game, "readme.txt"), "readme"));
     ASSERT_TRUE(writeRecord(game, discFolder, 2));
-    RunningProgram again;
-    ASSERT_NO_FATAL_FAILURE(startSetup(again, scratch.pathOf("setup\\setup.exe")));
+    ASSERT_NO_FATAL_FAILURE(startProgram(program, setupPath));
     ASSERT_TRUE(pressButton(dialog, IDC_README));
     opened = waitForOpened(3);
     ASSERT_EQ(opened.size(), 3u) << "the readme was not opened";
-    EXPECT_TRUE(sameText(opened[2].substr(opened[2].find('|') + 1), joinPath(game, "readme.txt")))
-        << opened[2];
+    EXPECT_TRUE(sameText(opened[2], joinPath(game, "readme.txt"))) << opened[2];
 
     ASSERT_TRUE(pressButton(dialog, IDC_START_GAME));
     Sleep(1500);
-    EXPECT_TRUE(IsWindow(dialog) && again.running()) << "setup closed though no game started";
+    EXPECT_TRUE(IsWindow(dialog) && program.running()) << "setup closed though no game started";
     ASSERT_TRUE(CopyFileA(recorder.c_str(), joinPath(game, "Vellomira.exe").c_str(), FALSE));
     ASSERT_TRUE(pressButton(dialog, IDC_START_GAME));
-    DWORD code = 0xDEAD;
-    ASSERT_TRUE(again.waitForExit(kExitTimeoutMs, code)) << "setup did not end";
-    EXPECT_EQ(code, 0u);
-    opened = waitForOpened(4);
+    EXPECT_EQ(program.exitCode(), 0u) << "setup did not end";
+    opened = waitForOpened(4, true);
     ASSERT_EQ(opened.size(), 4u) << "the game did not start";
-    EXPECT_TRUE(sameText(opened[3].substr(0, opened[3].find('|')), game)) << opened[3];
+    EXPECT_TRUE(sameText(opened[3], game)) << opened[3];
 }
 
 // setup.exe run from the maker's folder: its own data folder is the default
@@ -511,14 +429,15 @@ TEST_F(SetupProgram, HandsTheDocumentsAndTheGameToTheShell) {
 // takes its own folder as the source.
 class SetupInItsInstallFolder : public SetupProgram {
 protected:
-    void start() override {
+    void launch() override {
         ASSERT_TRUE(makeFolder(kGameFolder));
         for (const std::string& name : kPackageFiles)
             ASSERT_TRUE(writeWholeFile(joinPath(kGameFolder, name), "package's " + name));
         HANDLE disc = CreateFileA(joinPath(discFolder, "Vellomira.exe").c_str(), GENERIC_READ, 0,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(disc, INVALID_HANDLE_VALUE);
-        startSetup(program, kOwnExePath);
+        copyBuilt("setup.exe", kOwnExePath);
+        startProgram(program, kOwnExePath);
         CloseHandle(disc);
     }
 
@@ -545,7 +464,8 @@ TEST_F(SetupInItsInstallFolder, InstallsAndUninstallsWithoutEmptyingOrDeletingIt
         EXPECT_EQ(readWholeFile(joinPath(kGameFolder, name)), "package's " + name)
             << name << " was emptied or deleted";
     }
-    closeAndExpectExitCodeZero();
+    ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
+    EXPECT_EQ(program.exitCode(), 0u);
 }
 
 }  // namespace

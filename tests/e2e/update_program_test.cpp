@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/game_files.h"
-#include "tests/e2e/program_driver.h"
 
 #include <string>
 #include <vector>
@@ -14,16 +13,10 @@
 namespace e2e {
 namespace {
 
-const std::string kCaption = "Vellomira Updata";
 const std::string kQuestion = "Vellomira　を\nアップデートしますか？";
 const std::string kConfirmCaption = "確認";
-const std::string kFinishedCaption = "終了";
-const std::string kNotInstalledText =
-    "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。";
-const std::string kCompletedText = "アップデートが完了しました。";
 constexpr int kUpdateButton = 1008;
 constexpr int kCancelButton = 2;
-constexpr int kQuestionText = 1009;
 
 // A file of the data folder beside the program, with its past date.
 struct NewFile {
@@ -43,58 +36,54 @@ ULONGLONG fileIndex(const std::string& path) {
     return (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
 }
 
+// A file's access and write times (creation times do not survive under Wine
+// on Linux), read without opening its contents.
+std::string timesOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "<missing>";
+    return hexBytes(std::string(reinterpret_cast<const char*>(&data.ftLastAccessTime), 16));
+}
+
 std::string pattern(size_t size, char seed) {
     std::string text(size, '\0');
     for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>(seed + i * 7 + i / 251);
     return text;
 }
 
-class UpdateProgram : public ::testing::Test {
+class UpdateProgram : public ProgramTest {
 protected:
     void SetUp() override {
         removeRecord();
         ASSERT_TRUE(makeFolder(programFolder) && makeFolder(dataFolder) && makeFolder(gameFolder))
             << "cannot make the test folders under " << scratch.path();
-        const std::string built = joinPath(builtProgramDir(), "update.exe");
-        ASSERT_TRUE(CopyFileA(built.c_str(), exePath.c_str(), FALSE))
-            << "cannot copy " << built << " (is PROGRAM_DIR the build folder?)";
+        copyBuilt("update.exe", exePath);
     }
 
     void TearDown() override { removeRecord(); }
 
-    void startAndFindDialog() {
-        ASSERT_TRUE(program.start(exePath)) << "cannot start " << exePath;
-        dialog = waitForWindow(program.processId(), kDialogClass, kCaption);
-        ASSERT_NE(dialog, nullptr) << "no dialog captioned \"" << kCaption << "\" appeared";
-    }
-
-    HWND waitForBox(const std::string& caption, DWORD timeoutMs = kWindowTimeoutMs) {
-        return waitForWindow(program.processId(), kDialogClass, caption, timeoutMs);
-    }
-
-    void expectExitCodeZero() {
-        DWORD code = 0xDEAD;
-        ASSERT_TRUE(program.waitForExit(kExitTimeoutMs, code)) << "the program did not end";
-        EXPECT_EQ(code, 0u) << "exit code";
-    }
-
-    // The run ends with this warning and no completion message, and the
-    // program then ends with exit code 0.
-    void expectOnlyWarning(const std::string& expected) {
-        HWND warning = waitForBox(kConfirmCaption);
-        ASSERT_NE(warning, nullptr) << "no warning appeared";
-        const std::string text = messageBoxText(warning);
-        EXPECT_EQ(text, expected) << hexBytes(text);
-        EXPECT_EQ(findWindow(program.processId(), kDialogClass, kFinishedCaption), nullptr);
-        ASSERT_TRUE(answerMessageBox(warning));
-        expectExitCodeZero();
+    // Runs an update to its end: the completion message, or else only the
+    // warning given; either way the program then ends with exit code 0.
+    void runUpdate(const std::string& warning = "") {
+        ASSERT_NO_FATAL_FAILURE(startProgram(program, exePath));
+        ASSERT_TRUE(pressButton(dialog, kUpdateButton)) << "no Update button";
+        if (warning.empty())
+            ASSERT_NO_FATAL_FAILURE(answerBox("終了", "アップデートが完了しました。"));
+        else
+            ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption, warning));
+        EXPECT_EQ(program.exitCode(), 0u) << "exit code";
     }
 
     void putNewFiles(const std::vector<NewFile>& files) {
         for (const NewFile& file : files) {
             const std::string path = joinPath(dataFolder, file.name);
             ASSERT_TRUE(writeWholeFile(path, file.contents)) << path;
-            ASSERT_TRUE(setPastTimes(path, file.year, 3, 14)) << path;
+            const SYSTEMTIME when{file.year, 3, 0, 14, 12, 0, 0, 0};
+            FILETIME time;
+            HANDLE handle = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            EXPECT_TRUE(SystemTimeToFileTime(&when, &time) &&
+                        SetFileTime(handle, &time, &time, &time)) << path;
+            CloseHandle(handle);
         }
     }
 
@@ -103,59 +92,35 @@ protected:
     const std::string dataFolder = joinPath(programFolder, "Vellomira");
     const std::string gameFolder = scratch.pathOf("game");
     const std::string exePath = joinPath(programFolder, "update.exe");
-    RunningProgram program;
-    HWND dialog = nullptr;
 };
 
 // The question, centred on the work area; a second copy started meanwhile
-// ends at once and leaves the first running.
-TEST_F(UpdateProgram, AsksTheQuestionInADialogCentredOnTheWorkArea) {
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-
-    EXPECT_EQ(windowText(dialog), kCaption) << hexBytes(windowText(dialog));
-    const std::string question = controlText(dialog, kQuestionText);
-    EXPECT_EQ(question, kQuestion) << "question bytes: " << hexBytes(question);
-
-    RECT work{};
+// ends at once and leaves the first running. Without an installed game,
+// Update is refused each time it is pressed, and the dialog stays.
+TEST_F(UpdateProgram, AsksOnceInACentredDialogAndRefusesAGameThatIsNotInstalled) {
+    ASSERT_NO_FATAL_FAILURE(startProgram(program, exePath));
+    EXPECT_EQ(controlText(dialog, 1009), kQuestion) << hexBytes(controlText(dialog, 1009));
+    RECT work{}, box{};
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
-    RECT box{};
     ASSERT_TRUE(GetWindowRect(dialog, &box));
-    const int width = box.right - box.left;
-    const int height = box.bottom - box.top;
-    EXPECT_EQ(box.left, (work.left + work.right - width) >> 1) << "not centred horizontally";
-    EXPECT_EQ(box.top, (work.top + work.bottom - height) >> 1) << "not centred vertically";
+    EXPECT_EQ(box.left, (work.left + work.right - (box.right - box.left)) >> 1);
+    EXPECT_EQ(box.top, (work.top + work.bottom - (box.bottom - box.top)) >> 1);
 
     RunningProgram second;
     ASSERT_TRUE(second.start(exePath));
-    DWORD code = 0xDEAD;
-    ASSERT_TRUE(second.waitForExit(kExitTimeoutMs, code)) << "the second copy kept running";
-    EXPECT_EQ(code, 0u) << "exit code of the second copy";
-    EXPECT_EQ(findWindow(second.processId(), kDialogClass, kCaption), nullptr);
+    EXPECT_EQ(second.exitCode(), 0u) << "the second copy kept running or failed";
     EXPECT_TRUE(IsWindow(dialog)) << "the first copy's dialog closed";
 
-    ASSERT_TRUE(pressButton(dialog, kCancelButton)) << "no Cancel button";
-    expectExitCodeZero();
-}
-
-TEST_F(UpdateProgram, RefusesToUpdateAGameThatIsNotInstalled) {
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-
-    // The refusal comes each time Update is pressed, and the dialog stays.
     for (int press = 1; press <= 2; ++press) {
+        SCOPED_TRACE(press);
         ASSERT_TRUE(pressButton(dialog, kUpdateButton)) << "no Update button";
-        HWND warning = waitForBox(kConfirmCaption);
-        ASSERT_NE(warning, nullptr) << "press " << press << ": no \"確認\" warning appeared";
-        const std::string text = messageBoxText(warning);
-        EXPECT_EQ(text, kNotInstalledText) << "warning bytes: " << hexBytes(text);
-        ASSERT_TRUE(answerMessageBox(warning)) << "the warning has no OK button";
-        ASSERT_TRUE(waitUntilGone(warning)) << "the warning did not close";
-        EXPECT_TRUE(program.running()) << "the program ended after the warning";
-        EXPECT_TRUE(IsWindow(dialog)) << "the dialog closed after the warning";
+        ASSERT_NO_FATAL_FAILURE(answerBox(kConfirmCaption,
+            "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。"));
+        EXPECT_TRUE(program.running() && IsWindow(dialog)) << "the dialog closed after the warning";
     }
     EXPECT_FALSE(folderExists(scratch.pathOf("Torvane"))) << "something was installed";
-
-    ASSERT_TRUE(pressButton(dialog, kCancelButton));
-    expectExitCodeZero();
+    ASSERT_TRUE(pressButton(dialog, kCancelButton)) << "no Cancel button";
+    EXPECT_EQ(program.exitCode(), 0u);
 }
 
 TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
@@ -174,25 +139,12 @@ TEST_F(UpdateProgram, CopiesTheNewFilesWithTheirTimesIntoTheRegisteredFolder) {
     for (const char* name : {"Vellomira.exe", "grd.pac", "mus_2.pac", "vic.pac", "save.dat"})
         ASSERT_TRUE(writeWholeFile(joinPath(gameFolder, name), std::string("old ") + name));
     ASSERT_TRUE(writeRecord(gameFolder, "d:", 2)) << "cannot write the registration record";
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    HWND finished = waitForBox(kFinishedCaption);
-    ASSERT_NE(finished, nullptr) << "no \"終了\" message after the update";
-    const std::string text = messageBoxText(finished);
-    EXPECT_EQ(text, kCompletedText) << "message bytes: " << hexBytes(text);
-    ASSERT_TRUE(answerMessageBox(finished));
-    expectExitCodeZero();
+    ASSERT_NO_FATAL_FAILURE(runUpdate());
 
     for (const NewFile& file : files) {
-        const std::string source = joinPath(dataFolder, file.name);
         const std::string target = joinPath(gameFolder, file.name);
         // Times first: reading the contents may move the access times.
-        AccessAndWriteTimes sourceTimes, targetTimes;
-        ASSERT_TRUE(readTimes(source, sourceTimes)) << source;
-        ASSERT_TRUE(readTimes(target, targetTimes)) << file.name << " was not copied";
-        EXPECT_EQ(targetTimes.lastWrite, sourceTimes.lastWrite) << file.name << ": write time";
-        EXPECT_EQ(targetTimes.lastAccess, sourceTimes.lastAccess) << file.name << ": access time";
+        EXPECT_EQ(timesOf(target), timesOf(joinPath(dataFolder, file.name))) << file.name;
         const DWORD attributes = GetFileAttributesA(target.c_str());
         EXPECT_TRUE(attributes == FILE_ATTRIBUTE_NORMAL || attributes == FILE_ATTRIBUTE_ARCHIVE)
             << file.name << ": attributes 0x" << std::hex << attributes;
@@ -220,10 +172,7 @@ TEST_F(UpdateProgram, AFileTheRunningGameHoldsStopsTheWholeUpdate) {
     HANDLE game = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(game, INVALID_HANDLE_VALUE);
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(
+    ASSERT_NO_FATAL_FAILURE(runUpdate(
         "vic.pac\nを置き換えられませんでした。\nゲームを終了してから、もう一度アップデートしてください。\n"
         "ゲームのファイルは変更されていません。"));
     CloseHandle(game);
@@ -234,34 +183,21 @@ TEST_F(UpdateProgram, AFileTheRunningGameHoldsStopsTheWholeUpdate) {
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
 
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    HWND finished = waitForBox(kFinishedCaption);
-    ASSERT_NE(finished, nullptr) << "no completion message after the game ended";
-    ASSERT_TRUE(answerMessageBox(finished));
-    expectExitCodeZero();
+    ASSERT_NO_FATAL_FAILURE(runUpdate());
     for (const NewFile& file : files)
         EXPECT_TRUE(readWholeFile(joinPath(gameFolder, file.name)) == file.contents) << file.name;
 }
 
+// The update was unpacked into the maker's folder: its data folder is the
+// game folder, which the record names in another letter case.
 TEST_F(UpdateProgram, ADataFolderThatIsTheGameFolderKeepsEveryFileWhole) {
-    // The update was unpacked into the maker's folder: its data folder is
-    // the game folder, which the record names in another letter case.
     const std::vector<NewFile> files = {{"Vellomira.exe", "the game program", 2001},
                                         {"grd.pac", pattern(200000, 'g'), 2002},
                                         {"srp_6.pac", "only in the update list", 2005}};
     ASSERT_NO_FATAL_FAILURE(putNewFiles(files));
     ASSERT_TRUE(writeRecord(joinPath(programFolder, "VELLOMIRA"), "d:", 2));
     const ULONGLONG gameProgram = fileIndex(joinPath(dataFolder, "Vellomira.exe"));
-
-    ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-    ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-    HWND finished = waitForBox(kFinishedCaption);
-    ASSERT_NE(finished, nullptr) << "no completion message";
-    EXPECT_EQ(messageBoxText(finished), kCompletedText);
-    ASSERT_TRUE(answerMessageBox(finished));
-    expectExitCodeZero();
-
+    ASSERT_NO_FATAL_FAILURE(runUpdate());
     for (const NewFile& file : files) {
         EXPECT_TRUE(readWholeFile(joinPath(dataFolder, file.name)) == file.contents)
             << file.name << " lost its contents";
@@ -295,9 +231,7 @@ TEST_F(UpdateProgram, AnUpdateThatCannotStartChangesNothingAndSaysWhy) {
             ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
         }
         ASSERT_TRUE(writeRecord(row.installFolder, "d:", 2));
-        ASSERT_NO_FATAL_FAILURE(startAndFindDialog());
-        ASSERT_TRUE(pressButton(dialog, kUpdateButton));
-        ASSERT_NO_FATAL_FAILURE(expectOnlyWarning(row.warning));
+        ASSERT_NO_FATAL_FAILURE(runUpdate(row.warning));
         EXPECT_EQ(readWholeFile(joinPath(gameFolder, "grd.pac")), "old grd.pac");
     }
     EXPECT_FALSE(folderExists(gone)) << "the update made the install folder";

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 ScratchFolder::ScratchFolder() {
     static int counter = 0;
@@ -24,13 +26,12 @@ bool makeFolder(const std::string& path) {
 }
 
 bool folderExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool fileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !folderExists(path);
 }
 
 bool removeTree(const std::string& path) {
@@ -56,27 +57,16 @@ bool removeTree(const std::string& path) {
 }
 
 bool writeWholeFile(const std::string& path, const std::string& contents) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
-                        nullptr);
-    CloseHandle(file);
-    return ok && written == contents.size();
+    std::ofstream file(path, std::ios::binary);
+    return file.write(contents.data(), contents.size()) && file.flush();
 }
 
 std::string readWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string("<unreadable>");
-    std::string contents;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        contents.append(chunk, got);
-    CloseHandle(file);
-    return contents;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "<unreadable>";
+    std::ostringstream contents;
+    contents << file.rdbuf();  // an empty file fails only this insertion
+    return contents.str();
 }
 
 ShortcutFile readShortcut(const std::string& path) {
@@ -87,25 +77,24 @@ ShortcutFile readShortcut(const std::string& path) {
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
     wchar_t widePath[MAX_PATH] = {};
+    char text[4][1024] = {};
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkA, reinterpret_cast<void**>(&link)))) {
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            shortcut.loaded =
-                MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0 &&
-                SUCCEEDED(file->Load(widePath, STGM_READ));
-            file->Release();
-        }
-        char text[1024] = {};
-        if (shortcut.loaded && SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH)))
-            shortcut.target = text;
-        if (shortcut.loaded && SUCCEEDED(link->GetWorkingDirectory(text, sizeof text)))
-            shortcut.workingDirectory = text;
-        if (shortcut.loaded && SUCCEEDED(link->GetArguments(text, sizeof text)))
-            shortcut.arguments = text;
-        if (shortcut.loaded && SUCCEEDED(link->GetDescription(text, sizeof text)))
-            shortcut.description = text;
-        link->Release();
+                                   IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        shortcut.loaded =
+            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0 &&
+            SUCCEEDED(file->Load(widePath, STGM_READ)) &&
+            SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+            SUCCEEDED(link->GetWorkingDirectory(text[1], sizeof text[1])) &&
+            SUCCEEDED(link->GetArguments(text[2], sizeof text[2])) &&
+            SUCCEEDED(link->GetDescription(text[3], sizeof text[3]));
+        file->Release();
     }
+    if (link != nullptr) link->Release();
     if (SUCCEEDED(started)) CoUninitialize();
+    shortcut.target = text[0];
+    shortcut.workingDirectory = text[1];
+    shortcut.arguments = text[2];
+    shortcut.description = text[3];
     return shortcut;
 }

@@ -1,6 +1,5 @@
-// Test support shared by the tests that run against the real system: a fresh
-// folder for one test, removed with everything in it when the test ends,
-// small whole-file and folder helpers, and shell links read back. Paths are
+// Test support shared by the tests that run against the real system: scratch
+// folders, whole-file and folder helpers, shell links read back. Paths are
 // Windows paths (backslashes).
 #pragma once
 
@@ -14,8 +13,7 @@ inline std::string joinPath(const std::string& folder, const std::string& name) 
 // nothing is left.
 bool removeTree(const std::string& path);
 
-// A new empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A new empty folder under the temporary folder, removed with its contents.
 class ScratchFolder {
 public:
     ScratchFolder();

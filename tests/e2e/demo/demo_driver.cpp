@@ -24,10 +24,9 @@ constexpr DWORD kInstallTimeoutMs = 120000;
 // Texts are code page 932; the console of the caller expects UTF-8.
 std::string toUtf8(const std::string& text) {
     wchar_t wide[1024] = {};
-    int length = MultiByteToWideChar(932, 0, text.c_str(), -1, wide, 1024);
-    if (length == 0) return text;
     char utf8[4096] = {};
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) == 0)
+    if (MultiByteToWideChar(932, 0, text.c_str(), -1, wide, 1024) == 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) == 0)
         return text;
     return utf8;
 }
@@ -48,13 +47,11 @@ void pauseForScreenshot(const std::string& markers, const char* step) {
 HWND waitForClosingMessage(DWORD processId, DWORD timeoutMs = e2e::kExitTimeoutMs) {
     HWND box = nullptr;
     e2e::waitUntil([&] {
-        for (const char* caption : {"終了", "確認"}) {
-            box = e2e::findWindow(processId, e2e::kDialogClass, caption);
-            if (box != nullptr && IsWindowVisible(box)) return true;
-        }
+        for (const char* caption : {"終了", "確認"})
+            if ((box = e2e::waitForWindow(processId, e2e::kDialogClass, caption, 0))) return true;
         return false;
     }, timeoutMs);
-    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
+    return box;
 }
 
 int fail(const char* what) {
@@ -123,7 +120,7 @@ int main(int argc, char** argv) {
         return fail("usage: demo_driver update|install <program.exe> <marker folder>|-");
     e2e::RunningProgram program;
     if (!program.start(argv[2])) return fail("cannot start the program");
-    HWND dialog = e2e::waitForDialog(program.processId());
+    HWND dialog = e2e::waitForWindow(program.processId(), e2e::kDialogClass, "");
     if (dialog == nullptr) return fail("the program's window did not appear");
     if (mode == "update") return runUpdate(program, dialog, argv[3]);
     return runInstall(program, dialog, argv[3]);

@@ -8,17 +8,16 @@
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
-    char recordFile[MAX_PATH] = {};
+    char recordFile[MAX_PATH] = {}, directory[MAX_PATH] = {};
     DWORD length = GetEnvironmentVariableA("SHELL_RECORD_FILE", recordFile, sizeof recordFile);
     if (length == 0 || length >= sizeof recordFile) return 1;
-    char directory[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof directory, directory);
     const std::string line = std::string(directory) + "|" + arguments + "\r\n";
     HANDLE file = CreateFileA(recordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, 0);
     CloseHandle(file);
     return ok && written == line.size() ? 0 : 1;
 }
