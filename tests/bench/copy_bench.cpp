@@ -127,9 +127,7 @@ LRESULT CALLBACK closeBoxes(int code, WPARAM wParam, LPARAM lParam) {
     HWND window = reinterpret_cast<HWND>(wParam);
     if (code == HCBT_CREATEWND && GetClassNameA(window, className, sizeof className) > 0 &&
         std::strcmp(className, "#32770") == 0) {
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        if (boxSeen == 0) boxSeen = now.QuadPart;
+        if (boxSeen == 0) boxSeen = counterNow();
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -186,22 +184,13 @@ unsigned long long idlePeakKib = 0;
 unsigned long long updatePeakKib = 0;
 
 bool registerGame(const char* folder) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ProductConfig::registryKeyPath, 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
+    auto set = [](const char* name, DWORD type, const void* data, size_t size) {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, ProductConfig::registryKeyPath, name, type,
+                               data, static_cast<DWORD>(size)) == ERROR_SUCCESS;
+    };
     const DWORD type = 2;
-    bool written =
-        RegSetValueExA(key, "Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
-                       static_cast<DWORD>(std::strlen(folder) + 1)) == ERROR_SUCCESS &&
-        RegSetValueExA(key, "CD", 0, REG_SZ, reinterpret_cast<const BYTE*>("d:"), 3) ==
-            ERROR_SUCCESS &&
-        RegSetValueExA(key, "InstType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
-                       sizeof type) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return written;
+    return set("Dir", REG_SZ, folder, std::strlen(folder) + 1) && set("CD", REG_SZ, "d:", 3) &&
+           set("InstType", REG_DWORD, &type, sizeof type);
 }
 
 unsigned long long peakWorkingSetKib(DWORD processId) {
@@ -304,37 +293,32 @@ bool runMode(const char* mode, const char* folder) {
     return false;
 }
 
-// CPU seconds in user and in kernel mode.
-struct CpuTime {
-    double user = 0;
-    double kernel = 0;
-};
-
-double inSeconds(const FILETIME& time) {
-    unsigned long long units =
-        (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return static_cast<double>(units) / 1e7;  // FILETIME counts 100 ns units
+double inSeconds(const FILETIME& time) {  // FILETIME counts 100 ns units
+    return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                               time.dwLowDateTime) / 1e7;
 }
 
-// CPU time of this thread and of the whole process at one moment.
+// CPU seconds of this thread and of the whole process at one moment: user,
+// kernel.
 struct CpuSample {
-    CpuTime thread, process;
+    double thread[2] = {}, process[2] = {};
     CpuSample() {
         FILETIME created, exited, kernel, user;
         if (GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
-            thread = {inSeconds(user), inSeconds(kernel)};
+            thread[0] = inSeconds(user), thread[1] = inSeconds(kernel);
         if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-            process = {inSeconds(user), inSeconds(kernel)};
+            process[0] = inSeconds(user), process[1] = inSeconds(kernel);
     }
 };
 
-// Prints this thread's and the other threads' CPU time between two samples.
+// Prints this thread's user and kernel CPU seconds between two samples, then
+// the other threads'.
 void printCpuSpan(const CpuSample& start, const CpuSample& end) {
-    double threadUser = end.thread.user - start.thread.user;
-    double threadKernel = end.thread.kernel - start.thread.kernel;
-    std::printf(" %.3f %.3f %.3f %.3f", threadUser, threadKernel,
-                end.process.user - start.process.user - threadUser,
-                end.process.kernel - start.process.kernel - threadKernel);
+    double own[2];
+    for (int i = 0; i < 2; ++i) own[i] = end.thread[i] - start.thread[i];
+    std::printf(" %.3f %.3f %.3f %.3f", own[0], own[1],
+                end.process[0] - start.process[0] - own[0],
+                end.process[1] - start.process[1] - own[1]);
 }
 
 }  // namespace
