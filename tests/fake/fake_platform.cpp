@@ -433,8 +433,12 @@ bool systemCopyFile(const char* source, const char* target) {
     std::string from = hostPathLocked(source);
     std::string to = hostPathLocked(target);
     std::string contents;
-    if (lockedOutLocked(to) || !isRegularFile(from) || !readHostFile(from, contents)) return false;
-    return writeHostFile(to, contents);
+    if (lockedOutLocked(to) || !isRegularFile(from) || !readHostFile(from, contents) ||
+        !writeHostFile(to, contents)) {
+        return false;
+    }
+    stateLocked(to).readOnly = stateLocked(from).readOnly;  // as the system's copy does
+    return true;
 }
 
 bool setAttributesNormal(const char* path) {

@@ -13,18 +13,6 @@
 
 namespace {
 
-// An empty name ends a list, and nothing after it is kept: replacing and
-// freeing a list frees every name (the leak checker would see one left).
-TEST(EngineState, FileListsEndWithAnEmptyName) {
-    const char* const gap[] = {"a", "", "b", nullptr};
-    FileList list = SetupEngine::replaceFileList(nullptr, ProductConfig::installList);
-    list = SetupEngine::replaceFileList(list, gap);
-    EXPECT_STREQ(list[0], "a");
-    EXPECT_STREQ(list[1], "");
-    EXPECT_TRUE(SetupEngine::freeFileList(list));
-    EXPECT_TRUE(SetupEngine::freeFileList(nullptr));
-}
-
 // A new engine keeps the defaults until initialize gives it the names,
 // finds the source beside the program (or on the disc, once there is one)
 // and reads the record; a record read only in part counts as missing.
@@ -106,36 +94,6 @@ TEST(SourceDiscovery, DriveKindsMapToTheEngineCodesAndLabelsAreCopied) {
     fake::setDrive('z', 5, "AVeryLongVolumeLabel");
     EXPECT_EQ(queryDrive("z:\\", label, 5), kDriveCdrom);
     EXPECT_STREQ(label, "AVer");
-}
-
-// Drives c to z are scanned for a CD drive whose label matches exactly and
-// whose data folder holds the game; the program's own folder is the last
-// resort.
-TEST(SourceDiscovery, OnlyACdDriveWithTheExactLabelAndTheGameQualifies) {
-    fake::reset();
-    fake::setModuleFileName("e:\\Games\\Setup\\update.exe");
-    auto engine = std::make_unique<SetupEngine>();
-    const char* const labels[] = {"Vellomira", nullptr};
-    engine->volumeLabels = SetupEngine::replaceFileList(nullptr, labels);
-    auto gameDrive = [](char letter, unsigned kind, const std::string& label) {
-        fake::setDrive(letter, kind, label);
-        fake::writeFile(std::string(1, letter) + ":\\Vellomira\\Vellomira.exe", "game");
-    };
-    auto discover = [&] {
-        engine->discoverSource("Vellomira", "Vellomira.exe");
-        return std::string(engine->sourceDir);
-    };
-    gameDrive('a', 5, "Vellomira");
-    gameDrive('d', 3, "Vellomira");
-    gameDrive('h', 5, "VELLOMIRA");
-    fake::setDrive('i', 5, "Vellomira");  // the data folder without the game
-    fake::makeFolder("i:\\Vellomira\\Vellomira.exe");
-    EXPECT_EQ(discover(), "e:\\Games\\Setup");
-    EXPECT_EQ(fake::callCount(fake::Call::DriveType), 24);
-
-    gameDrive('k', 5, "Vellomira");
-    gameDrive('m', 5, "Vellomira");
-    EXPECT_EQ(discover(), "k:");
 }
 
 TEST(InstallOptions, TheSpaceSumsThePartsWhoseFlagIsExactlyOne) {

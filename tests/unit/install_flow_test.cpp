@@ -191,7 +191,7 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
 }
 
 TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
-    copyText(engine.installDir, kPathCapacity, kGame.c_str());
+    copyText(engine.installDir, kPathCapacity, ("c" + kGame.substr(1)).c_str());  // as typed
     engine.installState = 1;
     fake::writeFile(kGame + "\\grd.pac", "x");
     fake::writeFile(kGame + "\\grd_2.pac", "x");

@@ -74,8 +74,9 @@ TEST_F(RegistrationRecord, StoredValuesNeverReachPastTheirFields) {
 // Opening a key closes the one open; a failed step closes the key, and the
 // values written before it stay.
 TEST_F(RegistrationRecord, FailedStepsCloseTheKeyAndLeaveEarlierValues) {
-    fake::failCall(fake::Call::RegistryCreateKey);
+    fake::failCall(fake::Call::RegistryCreateKey, 2);
     EXPECT_FALSE(engine->writeRecord());
+    EXPECT_FALSE(engine->createKey("SOFTWARE\\A"));
     EXPECT_FALSE(engine->writeValue("Dir", platform::kRegistryText, "x", 2));  // no key open
     ASSERT_TRUE(engine->createKey("SOFTWARE\\A"));
     ASSERT_TRUE(engine->createKey(recordKey.c_str()));
@@ -92,6 +93,10 @@ TEST_F(RegistrationRecord, FailedStepsCloseTheKeyAndLeaveEarlierValues) {
     EXPECT_EQ(fake::openRegistryKeys(), 0);
     EXPECT_TRUE(engine->deleteKey(recordKey.c_str()));
     EXPECT_FALSE(engine->deleteKey(recordKey.c_str()));
+    for (int written = 1; written < 3; ++written) {  // the CD or the InstType value fails
+        fake::failCall(fake::Call::RegistrySetValue, 1, written);
+        EXPECT_FALSE(engine->writeRecord()) << written;
+    }
     ASSERT_TRUE(engine->createKey("SOFTWARE\\A"));  // left open for the teardown
 }
 

@@ -142,24 +142,6 @@ TEST_F(Shell, FailuresAndPathsThatDoNotFitStopTheGroup) {
     EXPECT_STREQ(small, "");
 }
 
-// The group as made (the fake keeps a link as a file holding "target\n
-// working directory") goes again; only empty folders go, so a maker folder
-// that holds another product's group stays.
-TEST_F(Shell, TheGroupGoesAgainButNotAnotherProducts) {
-    engine->removeShortcutGroup();  // no group: nothing happens
-    ASSERT_TRUE(engine->createShortcutGroup(1));
-    EXPECT_EQ(fake::readFile(group + "\\README.lnk"), gameFolder + "\\readme.txt\n" + gameFolder);
-    engine->removeShortcutGroup();
-    EXPECT_FALSE(fake::exists(programs + "\\Torvane"));
-    EXPECT_TRUE(fake::exists(programs));
-
-    ASSERT_TRUE(engine->createShortcutGroup(1));
-    fake::writeFile(programs + "\\Torvane\\Other\\Other.lnk", "x\ny");
-    engine->removeShortcutGroup();
-    EXPECT_FALSE(fake::exists(group));
-    EXPECT_TRUE(fake::exists(programs + "\\Torvane\\Other\\Other.lnk"));
-}
-
 TEST_F(Shell, OnlyAWholeChosenPathReachesTheBuffer) {
     struct Case {
         int mode;
