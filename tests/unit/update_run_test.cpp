@@ -37,6 +37,8 @@ std::string newContents(const std::string& name) {
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
 std::string targetOf(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
 
+void removeDataFolder() { std::filesystem::remove_all(fake::hostPath(kDataFolder)); }
+
 // The line the release's packager writes for a source.
 std::string checksumLine(const std::string& name) {
     std::string contents = fake::readFile(sourceOf(name));
@@ -139,38 +141,8 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
 
 }
 
-TEST_F(UpdateRunTest, MissingSourcesAreSkippedQuietly) {
-    prepareGame();
-    fake::writeFile(targetOf("srp_6.pac"), "old");
-    std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
-    std::remove(fake::hostPath(sourceOf("grd.pac")).c_str());
-    fake::setReadOnly(targetOf("grd.pac"), true);
-
-    EXPECT_TRUE(engine.runUpdate());
-    expectNotUpdated("grd.pac");
-    EXPECT_TRUE(fake::isReadOnly(targetOf("grd.pac")));
-    expectNotUpdated("srp_6.pac");
-    expectUpdated("vic.pac");
-    expectCompleted();
-
-    // No data folder beside the program (run from inside its archive, or
-    // copied alone), one the system cannot search, a file in its place, or
-    // one that holds none of the listed files: nothing is updated or
-    // reported complete.
-    for (int way = 0; way < 4; ++way) {
-        fake::reset();
-        prepareGame();
-        std::filesystem::remove_all(fake::hostPath(kDataFolder));
-        if (way == 1) fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira");
-        if (way == 2) fake::writeFile("c:\\Setup\\Vellomira", "not a folder");
-        if (way == 3) fake::writeFile(sourceOf("unlisted.pac"), "new");
-        EXPECT_FALSE(engine.runUpdate()) << way;
-        expectWarning(kFilesUnknown);
-        expectNotUpdated("grd.pac");
-    }
-
-    // Nothing listed: only the completion message.
-    fake::reset();
+// Nothing listed: only the completion message.
+TEST_F(UpdateRunTest, NothingListedIsAnUpdateOfNothing) {
     fake::makeFolder(kInstallFolder);
     fake::makeFolder(kDataFolder);
     const char* const empty[] = {nullptr};
@@ -204,6 +176,16 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"a game file's place cannot be searched", false,
          [] { fake::failCallFor(fake::Call::FindPath, targetOf("se.pac")); },
          "se.pac\nを置き換えられませんでした。"},
+        // No data folder beside the program (run from inside its archive,
+        // or copied alone), one the system cannot search, a file in its
+        // place, or one without any listed file.
+        {"no data folder", false, [] { removeDataFolder(); }, kFilesUnknown},
+        {"a data folder that cannot be searched", false,
+         [] { fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira"); }, kFilesUnknown},
+        {"a file for a data folder", false,
+         [] { removeDataFolder(), fake::writeFile("c:\\Setup\\Vellomira", "x"); }, kFilesUnknown},
+        {"no listed file in the data folder", false,
+         [] { removeDataFolder(), fake::writeFile(sourceOf("unlisted.pac"), "new"); }, kFilesUnknown},
         {"the record cannot be written", false,
          [] { fake::failCall(fake::Call::WriteFileToDisk); }, kNothingChanged},
         {"the record cannot be removed, with a file the release lacks", false,
