@@ -27,8 +27,6 @@ const std::vector<const char*> kNames = installListToUninstaller();
 const char* const* const kList = kNames.data();
 const char* const kUpdates[] = {"grd_2.pac", nullptr};
 const std::string kGame = "C:\\Games\\Torvane\\Vellomira";
-const std::string kFailedText =
-    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
 
 std::vector<std::string> texts(const std::vector<fake::ShownMessage>& messages) {
     std::vector<std::string> result;
@@ -299,25 +297,6 @@ TEST_F(InstallFlowTest, UninstallEndsOnlyWhenTheGameIsGone) {
     EXPECT_TRUE(engine.runUninstall());
     EXPECT_TRUE(fake::exists(kGame));
     EXPECT_FALSE(fake::exists("C:\\Elsewhere\\grd.pac"));
-}
-
-TEST(InstallWorkerTest, ButtonsShowTheOutcome) {
-    prepare(setupEngine);
-    fake::setFreeBytes(1ull << 20);
-    installWorker(nullptr);
-    EXPECT_EQ(kFailedText, fake::shownMessages().back().text);
-    EXPECT_EQ(kMain, fake::shownMessages().back().owner);
-    EXPECT_EQ(2u, fake::shownMessages().size());  // the space message first
-    for (int id : {1000, 1006, 1020, 2, 1003}) EXPECT_TRUE(fake::controlEnabled(kMain, id)) << id;
-    for (int id : {1014, 1001}) EXPECT_FALSE(fake::controlEnabled(kMain, id)) << id;
-    EXPECT_EQ("インストール", fake::controlText(kMain, 1000));
-
-    prepare(setupEngine);
-    installWorker(nullptr);
-    EXPECT_EQ(1, setupEngine.installState.load());
-    for (int id : {1014, 1001, 1006, 1020, 2}) EXPECT_TRUE(fake::controlEnabled(kMain, id)) << id;
-    for (int id : {1000, 1003}) EXPECT_FALSE(fake::controlEnabled(kMain, id)) << id;
-    EXPECT_EQ("インストール", fake::controlText(kMain, 1000));
 }
 
 }  // namespace
