@@ -89,7 +89,6 @@ TEST_F(RegistrationRecord, FailedStepsCloseTheKeyAndLeaveEarlierValues) {
     ASSERT_TRUE(engine->createKey("SOFTWARE\\A"));  // left open for the teardown
 }
 
-
 // A machine with the earlier edition's record and both editions' readme
 // shortcuts, whose working directories are the games' folders.
 class Migration : public ::testing::Test {

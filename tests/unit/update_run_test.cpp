@@ -121,6 +121,8 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
         fake::reset();
         std::vector<std::string> names = prepareGame(checksums);
         fake::setReadOnly(targetOf("grd.pac"), true);
+        fake::writeFile(targetOf("~UPDATE.TMP"), "stale");  // an earlier version's, read-only
+        fake::setReadOnly(targetOf("~UPDATE.TMP"), true);
         copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
         // A volume that keeps no file index cannot tell two folders apart.
         if (checksums) fake::reportNoFileIndex();
@@ -138,7 +140,6 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
         // once, checked as it is copied.
         EXPECT_EQ(checksums ? 2 * 32 + 2 : 2 * 32, fake::callCount(fake::Call::OpenStream));
     }
-
 }
 
 // Nothing listed: only the completion message.
