@@ -17,6 +17,9 @@ find_package(Threads REQUIRED)
 file(GLOB fake_sources CONFIGURE_DEPENDS tests/fake/*.cpp)
 add_library(fake_platform STATIC ${fake_sources})
 target_include_directories(fake_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# The fake's SHA-256 is the host's own (OpenSSL's libcrypto).
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+target_link_libraries(fake_platform PRIVATE OpenSSL::Crypto)
 target_compile_options(fake_platform PRIVATE ${common_flags})
 target_link_libraries(core PUBLIC fake_platform)
 

@@ -21,6 +21,9 @@ find_package(Threads REQUIRED)
 file(GLOB fake_sources CONFIGURE_DEPENDS tests/fake/*.cpp)
 add_library(fake_platform STATIC ${fake_sources})
 target_include_directories(fake_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# The fake's SHA-256 is the host's own (OpenSSL's libcrypto).
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+target_link_libraries(fake_platform PRIVATE OpenSSL::Crypto)
 
 file(GLOB unit_sources CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(unit_tests ${unit_sources})

@@ -16,7 +16,7 @@ file(GLOB platform_sources CONFIGURE_DEPENDS platform/win32/*.cpp)
 add_library(platform_win32 STATIC ${platform_sources})
 target_include_directories(platform_win32 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(platform_win32 PUBLIC base
-  user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32)
+  user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32 bcrypt)
 target_link_libraries(core PUBLIC platform_win32)
 
 # update.exe and setup.exe share every source; only their resources differ

@@ -73,6 +73,13 @@ bool changeDirectory(const char* path);
 bool makeDirectory(const char* path);
 bool removeDirectory(const char* path);
 
+// Has the file's data and size written through to the disk before it
+// returns (the system's flush of an open handle).
+bool flushFileToDisk(const char* path);
+// Has the folder's entries (the names made, renamed or removed in it)
+// written to the disk; false where the file system cannot flush a folder.
+bool flushFolderToDisk(const char* path);
+
 // File times, as the system's 64-bit FILETIME values.
 struct FileTimes {
     uint64_t creation;
@@ -105,6 +112,24 @@ bool fileIdentity(const char* path, FileIdentity& identity);
 // Puts source in target's place in one step, replacing an existing target
 // (a rename within one folder); false leaves both as they were.
 bool replaceFile(const char* source, const char* target);
+
+// A resource of the running program's own file (RCDATA, by its id): its
+// bytes, which live as long as the process. False when the program carries
+// no such resource; a resource that is there but cannot be loaded gives
+// true with no bytes.
+bool programResource(int id, const void*& data, size_t& size);
+
+// ---- SHA-256, the system's own ---------------------------------------------
+
+constexpr size_t kSha256Bytes = 32;
+struct Sha256;
+// Starts a digest of bytes given in pieces; null when the system has none.
+Sha256* startSha256();
+// Adds size bytes; false when the system failed, which spoils the digest.
+bool addToSha256(Sha256* hash, const void* data, size_t size);
+// Finishes the digest into kSha256Bytes bytes and frees it, whatever the
+// outcome; false when the system failed.
+bool finishSha256(Sha256* hash, unsigned char* digest);
 
 // ---- Drives -----------------------------------------------------------------
 

@@ -80,6 +80,25 @@ bool writeFileToDisk(const char* path, const void* data, size_t size) {
     return CloseHandle(file) != 0 && whole;
 }
 
+bool flushFileToDisk(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool flushed = FlushFileBuffers(file) != 0;
+    return CloseHandle(file) != 0 && flushed;
+}
+
+// A folder opens for flushing with backup semantics and write access; NTFS
+// then writes its entries out (and Wine syncs the Unix folder).
+bool flushFolderToDisk(const char* path) {
+    HANDLE folder = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    bool flushed = FlushFileBuffers(folder) != 0;
+    return CloseHandle(folder) != 0 && flushed;
+}
+
 // The system compares file names in UTF-16 with its own case table, which
 // folds full-width, Greek and Cyrillic letters as well as ASCII ones.
 bool sameFileName(const char* first, const char* second) {

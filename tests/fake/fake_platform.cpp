@@ -20,11 +20,14 @@
 #include <sstream>
 #include <thread>
 
+#include <openssl/evp.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 struct platform::Stream { std::FILE* file; bool failed; };  // failed: an injected read error
+// The host's own SHA-256; failed: an injected failure spoiled it.
+struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };
 
 namespace fake {
 namespace {
@@ -283,6 +286,18 @@ platform::FileTimes times(const std::string& path) {
 void setReportedSize(const std::string& path, uint64_t size) {
     locked([&] { fileLocked(path).reportedSize = size; });
 }
+std::string sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
+    std::string hex;
+    for (unsigned int at = 0; at < size; ++at) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", digest[at]);
+        hex += digits;
+    }
+    return hex;
+}
 void setDiskSpaceForWrites(int64_t bytes) { locked([&] { world.diskSpace = bytes; }); }
 void setFreeBytes(uint64_t bytes) { locked([&] { world.freeBytes = bytes; }); }
 void setModuleFileName(const std::string& path) { locked([&] { world.moduleFile = path; }); }
@@ -489,6 +504,17 @@ bool writeFileToDisk(const char* path, const void* data, size_t size) {
     return writeHostFile(host, std::string(static_cast<const char*>(data), size));
 }
 
+// The host keeps no cache of its own to write out: a flush only counts,
+// and fails for a path that is not there.
+bool flushFileToDisk(const char* path) {
+    Lock lock(worldMutex);
+    return !failsLocked(Call::FlushFileToDisk, path) && isRegularFile(hostPathLocked(path));
+}
+bool flushFolderToDisk(const char* path) {
+    Lock lock(worldMutex);
+    return !failsLocked(Call::FlushFolderToDisk, path) && isFolder(hostPathLocked(path));
+}
+
 // Letter case aside in ASCII only; the real comparison is the system's.
 bool sameFileName(const char* a, const char* b) { return lowerCase(a) == lowerCase(b); }
 
@@ -572,6 +598,25 @@ bool replaceFile(const char* source, const char* target) {
     world.files.erase(from);
     world.files[to] = moved;
     return true;
+}
+
+// ---- SHA-256 -----------------------------------------------------------------------
+Sha256* startSha256() {
+    if (locked([] { return failsLocked(Call::StartSha256); })) return nullptr;
+    Sha256* sha = new Sha256{EVP_MD_CTX_new(), false};
+    EVP_DigestInit_ex(sha->context, EVP_sha256(), nullptr);
+    return sha;
+}
+bool addToSha256(Sha256* sha, const void* data, size_t size) {
+    if (locked([] { return failsLocked(Call::AddToSha256); })) sha->failed = true;
+    return !sha->failed && EVP_DigestUpdate(sha->context, data, size) == 1;
+}
+bool finishSha256(Sha256* sha, unsigned char* digest) {
+    bool finished = !locked([] { return failsLocked(Call::FinishSha256); }) && !sha->failed &&
+                    EVP_DigestFinal_ex(sha->context, digest, nullptr) == 1;
+    EVP_MD_CTX_free(sha->context);
+    delete sha;
+    return finished;
 }
 
 // ---- Drives ------------------------------------------------------------------------

@@ -26,7 +26,8 @@ enum class Call {
     DiskFreeBytes, RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
     RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
     LoadShellLinkWorkingDirectory, StartCom, LongPathName, ShellOpenFile, BrowseForFolder,
-    ShellItemPath, FreeShellItem, FileIdentity, ReplaceFile, WriteFileToDisk,
+    ShellItemPath, FreeShellItem, FileIdentity, ReplaceFile, WriteFileToDisk, FlushFileToDisk,
+    FlushFolderToDisk, StartSha256, AddToSha256, FinishSha256,
     Count
 };
 
@@ -58,6 +59,10 @@ void setReportedSize(const std::string& windowsPath, uint64_t size);
 // Writes to streams fail (return short) once this many more bytes have been
 // written in all; negative means never (the default).
 void setDiskSpaceForWrites(int64_t bytes);
+
+// The SHA-256 of bytes in lowercase hexadecimal, as a release manifest
+// gives it (the host's own).
+std::string sha256Hex(const std::string& bytes);
 
 // ---- Drives, program file -----------------------------------------------
 // After reset() the program file is c:\Setup\update.exe and the disk has
