@@ -36,7 +36,18 @@ void registerCommonControls() {
     InitCommonControlsEx(&controls);
 }
 
-void startEngine() {
+// The release's manifest, where the packager compiled one into the program.
+void useReleaseManifest() {
+    const void* manifest = nullptr;
+    size_t size = 0;
+    if (platform::programResource(IDR_RELEASE_MANIFEST, manifest, size)) {
+        setupEngine.useReleaseManifest(manifest, size);
+    }
+}
+
+// False when an update ended in its replace step could not be put back:
+// the player has been told to end the game and start the program again.
+bool startEngine() {
     // The engine copies the list, so the executable's name must be in
     // place before it is initialized.
     ProductConfig::installList[ProductConfig::kGameExecutableIndex] =
@@ -47,10 +58,11 @@ void startEngine() {
                            ProductConfig::dataFolderName, ProductConfig::sizeTable[0]);
     setupEngine.setProgressControl(IDC_PROGRESS);
     folderBrowser.attach(appInstance, hostWindow);
+    useReleaseManifest();
     // An update ended in its replace step (killed, or the power went) left
     // the game a mix of old and new files: they are put back before
     // anything is asked.
-    if (setupEngine.installState == 1) setupEngine.recoverUpdate();
+    return setupEngine.installState != 1 || setupEngine.recoverUpdate();
 }
 
 // Runs the main dialog; false when it could not be shown at all, in which
@@ -106,7 +118,7 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int showCommand) {
     if (!createHostWindow(instance, previousInstance, showCommand, true)) return 0;
     registerCommonControls();
-    startEngine();
+    if (!startEngine()) return 1;
     if (!runMainDialog(instance)) return 0;
     return drainMessages();
 }

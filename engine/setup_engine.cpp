@@ -39,9 +39,9 @@ SetupEngine::SetupEngine()
       progressTarget(0),
       progressShown(0),
       progressUnit(0),
-      checksumCopies(false),
-      copyChecksumKnown(false),
-      copyChecksum(0) {
+      hasReleaseManifest(false),
+      releaseManifest(nullptr),
+      releaseManifestSize(0) {
     copyText(installBase, sizeof installBase, "c:\\Program Files");
     std::memset(selected, 1, sizeof selected);
 }
@@ -132,3 +132,9 @@ void SetupEngine::setInstallRange(int type, int first, int end) {
 void SetupEngine::setRequiredMegabytes(uint32_t megabytes) { requiredMegabytes = megabytes; }
 
 bool SetupEngine::isCopyRunning() const { return copyRunning == 1; }
+
+void SetupEngine::useReleaseManifest(const void* text, size_t size) {
+    hasReleaseManifest = true;
+    releaseManifest = static_cast<const char*>(text);
+    releaseManifestSize = text != nullptr ? size : 0;
+}

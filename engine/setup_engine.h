@@ -22,6 +22,8 @@
 
 #include "platform/platform.h"
 
+struct CopyDigest;
+
 constexpr size_t kPathCapacity = 260;   // a path or name field, NUL included
 constexpr size_t kTextCapacity = 1024;  // working buffers for texts and paths
 constexpr size_t kNameCapacity = 128;   // one FileList slot
@@ -72,6 +74,10 @@ public:
     void setDialogWindow(platform::WindowHandle dialog);
     void setInstallRange(int type, int first, int end);
     void setRequiredMegabytes(uint32_t megabytes);
+    // The release manifest the program carries (its bytes stay the
+    // caller's, for the whole process); without one the program checks
+    // what it copies only against a checksum file, where there is one.
+    void useReleaseManifest(const void* text, size_t size);
     bool isCopyRunning() const;
 
     // ---- Source discovery --------------------------------------------------
@@ -95,9 +101,10 @@ public:
     bool migrateEarlierRecord();
 
     // ---- File transfer ------------------------------------------------------
-    // Copies source to target through the shared 64 KiB buffer. False when
-    // either file cannot be opened or the data could not be written.
-    bool copyFile(const char* target, const char* source);
+    // Copies source to target 64 KiB at a time. False when either file
+    // cannot be opened or the data could not be written. With a digest, the
+    // checksums it wants are computed of the bytes copied.
+    bool copyFile(const char* target, const char* source, CopyDigest* digest = nullptr);
     // Copies both lists from the data folder beside the program into
     // installDir and reports the outcome; true when every listed file found
     // there was updated. All or nothing: false leaves the game files as
@@ -181,12 +188,11 @@ public:
     std::atomic<int32_t> progressTarget;
     std::atomic<int32_t> progressShown;
     std::atomic<uint32_t> progressUnit;
-    // While checksumCopies is set, copyFile keeps the CRC-32 of the bytes it
-    // copies in copyChecksum; copyChecksumKnown is false after a copy that
-    // the system's copy redid, whose bytes the loop never saw.
-    bool checksumCopies;
-    bool copyChecksumKnown;
-    uint32_t copyChecksum;
+    // The release manifest compiled into the program, if it carries one:
+    // the size and SHA-256 of every file the release brings.
+    bool hasReleaseManifest;
+    const char* releaseManifest;
+    size_t releaseManifestSize;
 };
 
 // The one engine of the process.

@@ -17,7 +17,8 @@ int hexDigit(char c) {
 // false for a comment, a blank line or a line of another form.
 bool parseLine(std::string line, std::string& name, uint32_t& checksum) {
     while (!line.empty() && (isBlank(line.back()) || line.back() == '\r')) line.pop_back();
-    if (line.size() < 10 || line[0] == ';') return false;
+    // No file's name holds a NUL: such a line names no file.
+    if (line.size() < 10 || line[0] == ';' || line.find('\0') != std::string::npos) return false;
     const size_t digits = line.size() - 8;
     if (!isBlank(line[digits - 1])) return false;
     checksum = 0;

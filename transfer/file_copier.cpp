@@ -1,22 +1,21 @@
-// copyFile: one file through the shared 64 KiB buffer, counting the bytes
+// copyFile: one file through a 64 KiB block at a time, counting the bytes
 // read for the install progress and taking part in the cancel handshake.
 // When the finished copy is far from the source's size, or a read or a write
-// failed, the system's own copy is tried instead. For the update, it also
-// checksums what it copies, on the block it has just read.
-#include <zlib.h>
-
+// failed, the system's own copy is tried instead. Where the caller asks for
+// checksums of what it copies, they are computed on a second thread over
+// the blocks as they are read (transfer/block_digest.h).
 #include <cstdint>
 
 #include "engine/setup_engine.h"
+#include "transfer/block_digest.h"
 #include "transfer/copy_phases.h"
 
 namespace {
 
-constexpr size_t kCopyBlock = 0x10000;
 // Sizes further apart than this send the file to the system's copy.
 constexpr uint64_t kSizeTolerance = 0x10000;
 
-// Shared by every copy; only one copy runs at a time.
+// The block of every unchecked copy; only one copy runs at a time.
 unsigned char copyBuffer[kCopyBlock];
 
 // The copier's one step of the cancel handshake: a request (1) becomes
@@ -26,19 +25,18 @@ bool seeCancelRequest(SetupEngine& engine) {
     return engine.cancelState.compare_exchange_strong(requested, kCancelSeenByCopier);
 }
 
-// Moves the data block by block until a short read. False when that read
-// was a failure rather than the end of the file (a scratched disc, say), or
-// when a write came up short: the target is then incomplete, though its
-// size may be near enough the source's to pass the size check.
-bool copyBlocks(SetupEngine& engine) {
+// Moves the data block by block until a short read, handing each block to
+// the checksums when there are any. False when that read was a failure
+// rather than the end of the file (a scratched disc, say), or when a write
+// came up short: the target is then incomplete, though its size may be
+// near enough the source's to pass the size check.
+bool copyBlocks(SetupEngine& engine, BlockDigest* checksums) {
     for (;;) {
-        size_t read = platform::readStream(engine.sourceStream, copyBuffer, kCopyBlock);
+        unsigned char* block = checksums != nullptr ? checksums->freeBlock() : copyBuffer;
+        size_t read = platform::readStream(engine.sourceStream, block, kCopyBlock);
         engine.bytesCopied += static_cast<uint32_t>(read);
-        if (engine.checksumCopies) {
-            engine.copyChecksum = static_cast<uint32_t>(
-                crc32(engine.copyChecksum, copyBuffer, static_cast<uInt>(read)));
-        }
-        if (platform::writeStream(engine.targetStream, copyBuffer, read) != read) return false;
+        if (checksums != nullptr) checksums->add(read);
+        if (platform::writeStream(engine.targetStream, block, read) != read) return false;
         if (read < kCopyBlock) return !platform::streamFailed(engine.sourceStream);
         if (seeCancelRequest(engine)) return true;
     }
@@ -63,18 +61,30 @@ bool sizesFarApart(uint32_t sourceSize, uint32_t targetSize) {
 }
 
 // Copies the file again with the system's copy; the byte count then holds
-// the source's size for this file instead of what the loop read.
+// the source's size for this file instead of what the loop read, and the
+// checksums are those of the new copy, read back.
 bool copyWithSystem(SetupEngine& engine, const char* target, const char* source,
-                    uint32_t startTotal, uint32_t sourceSize) {
+                    uint32_t startTotal, uint32_t sourceSize, CopyDigest* digest) {
     bool copied = platform::systemCopyFile(source, target);
     engine.bytesCopied = startTotal + sourceSize;
-    engine.copyChecksumKnown = false;
+    if (copied && digest != nullptr && digest->wanted()) fileDigest(target, *digest);
+    return copied;
+}
+
+// The loop with the checksums the caller wants, if any; false as copyBlocks.
+bool copyData(SetupEngine& engine, CopyDigest* digest) {
+    if (seeCancelRequest(engine)) return true;
+    if (digest == nullptr || !digest->wanted()) return copyBlocks(engine, nullptr);
+    BlockDigest checksums(*digest);
+    bool copied = copyBlocks(engine, &checksums);
+    checksums.finish();
     return copied;
 }
 
 }  // namespace
 
-bool SetupEngine::copyFile(const char* target, const char* source) {
+bool SetupEngine::copyFile(const char* target, const char* source, CopyDigest* digest) {
+    if (digest != nullptr) digest->known = false;
     sourceStream = platform::openStream(source, "rb");
     if (sourceStream == nullptr) return false;
     targetStream = platform::openStream(target, "wb");
@@ -85,9 +95,7 @@ bool SetupEngine::copyFile(const char* target, const char* source) {
     }
     markCopyPhase(CopyPhase::Opens);
     const uint32_t startTotal = bytesCopied;
-    copyChecksum = 0;
-    copyChecksumKnown = checksumCopies;
-    bool written = seeCancelRequest(*this) || copyBlocks(*this);
+    bool written = copyData(*this, digest);
     markCopyPhase(CopyPhase::Blocks);
     written = closeStreams(*this) && written;
     markCopyPhase(CopyPhase::Closes);
@@ -97,7 +105,7 @@ bool SetupEngine::copyFile(const char* target, const char* source) {
 
     uint32_t sourceSize = fileSize(source);
     bool whole = written && !sizesFarApart(sourceSize, fileSize(target));
-    whole = whole || copyWithSystem(*this, target, source, startTotal, sourceSize);
+    whole = whole || copyWithSystem(*this, target, source, startTotal, sourceSize, digest);
     markCopyPhase(CopyPhase::SizeCheck);
     return whole;
 }

@@ -30,7 +30,7 @@ bool isPlainName(const char* name) {
 
 bool isReservedName(const char* name) {
     static const char* const kReserved[] = {kUpdateTemporaryName, kStagingFolderName,
-                                            kBackupFolderName, kUpdateJournalName,
+                                            kBackupFolderName, kUpdateRecordName,
                                             kChecksumFileName};
     char trimmed[kNameCapacity];
     if (!copyText(trimmed, sizeof trimmed, name)) return false;

@@ -4,12 +4,16 @@
 // passes the dialog's messages on, so the abort button can reach the copy.
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <mutex>
 
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
+#include "transfer/copy_digest.h"
 #include "transfer/install_copy.h"
+#include "transfer/release_manifest.h"
+#include "transfer/reserved_names.h"
 #include "transfer/same_file.h"
 #include "transfer/status_lines.h"
 
@@ -87,9 +91,42 @@ bool composePath(char* path, const char* folder, const char* name) {
 // its paths did not fit); the run then fails like a cancelled one.
 std::atomic<bool> copyFailed{false};
 
+bool sameSha256(const CopyDigest& digest, const ManifestFile& expected) {
+    return digest.known &&
+           std::memcmp(digest.sha256, expected.sha256, sizeof expected.sha256) == 0;
+}
+
+// Whether a file that is already in place has the bytes the manifest gives.
+bool fileMatches(const char* path, const ManifestFile& expected) {
+    CopyDigest digest;
+    digest.sha256Wanted = true;
+    return fileDigest(path, digest) && sameSha256(digest, expected);
+}
+
+// A source that cannot be told apart from its target (its volume keeps no
+// file index) is copied into a temporary file beside the target, which then
+// takes the target's place: were the two one file, a straight copy would
+// empty it before reading it.
+bool copyThroughTemporary(SetupEngine& engine, const char* target, const char* source,
+                          CopyDigest& digest) {
+    char temporary[kPathCapacity];
+    if (!composePath(temporary, engine.installDir, kUpdateTemporaryName)) return false;
+    platform::setAttributesNormal(temporary);
+    bool copied = engine.copyFile(temporary, source, &digest);
+    // A cut-short copy never takes the place of what may be its own source.
+    if (copied && engine.cancelState == kCancelNone &&
+        platform::replaceFile(temporary, target)) {
+        return true;
+    }
+    platform::deleteFile(temporary);
+    return copied && engine.cancelState != kCancelNone;
+}
+
 // Copies one list entry; false when it could not be copied although its
-// source exists, or when its paths do not fit their buffers.
-bool copyEntry(SetupEngine& engine, const char* name) {
+// source exists, or when its paths do not fit their buffers. With the
+// release's manifest, an entry it does not name, a missing source and a
+// copy whose SHA-256 is not the manifest's fail too.
+bool copyEntry(SetupEngine& engine, const char* name, const ReleaseManifest* manifest) {
     recordCurrentFileName(name);
     char target[kPathCapacity];
     char source[kPathCapacity];
@@ -97,19 +134,33 @@ bool copyEntry(SetupEngine& engine, const char* name) {
         !composePath(source, engine.sourceDir, name)) {
         return false;
     }
-    // A source that is (or cannot be told apart from) the target itself is
-    // installed already: copying it would empty it. It counts as copied.
-    if (compareFiles(target, source) != FileSameness::Different) {
+    const ManifestFile* expected = nullptr;
+    if (manifest != nullptr && (expected = findManifestFile(*manifest, name)) == nullptr) {
+        return false;
+    }
+    // A source that is the target itself is installed already: copying it
+    // would empty it. It counts as copied.
+    FileSameness sameness = compareFiles(target, source);
+    if (sameness == FileSameness::Same) {
         engine.bytesCopied += fileSize(source);
-        return true;
+        return expected == nullptr || fileMatches(source, *expected);
     }
     // A read-only file left by an earlier install (a copy that carried the
     // disc's attributes) would refuse to be overwritten.
     platform::setAttributesNormal(target);
+    CopyDigest digest;
+    digest.sha256Wanted = expected != nullptr;
+    bool copied = sameness == FileSameness::Unknown
+                      ? copyThroughTemporary(engine, target, source, digest)
+                      : engine.copyFile(target, source, &digest);
     // A missing source is skipped, as on a medium without the optional part;
-    // one the system could not search for is no missing file.
-    return engine.copyFile(target, source) ||
-           platform::findPath(source) == platform::Presence::Missing;
+    // one the system could not search for is no missing file, and with a
+    // manifest every source must be there.
+    if (!copied) {
+        return expected == nullptr && platform::findPath(source) == platform::Presence::Missing;
+    }
+    return expected == nullptr || engine.cancelState != kCancelNone ||
+           sameSha256(digest, *expected);
 }
 
 void waitForCopy(SetupEngine& engine) {
@@ -222,13 +273,22 @@ void SetupEngine::copyWorker(void* argument) {
     int first = engine.firstFile;
     engine.copyRunning = 1;
     restartClock();
+    // A program that carries the release's manifest installs only what it
+    // vouches for.
+    ReleaseManifest manifest;
+    const ReleaseManifest* checks = engine.hasReleaseManifest ? &manifest : nullptr;
+    if (checks != nullptr && !readReleaseManifest(engine, manifest)) {
+        copyFailed = true;
+        engine.copyRunning = 0;
+        return;
+    }
     walkInstallList(engine, first, end, [&](const char* name, bool selected) {
         int32_t seenByCopier = kCancelSeenByCopier;
         if (engine.cancelState.compare_exchange_strong(seenByCopier, kCancelSeenByWorker)) {
             return false;
         }
         if (!selected) return true;
-        if (copyEntry(engine, name)) return true;
+        if (copyEntry(engine, name, checks)) return true;
         copyFailed = true;
         return false;
     });

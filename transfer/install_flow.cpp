@@ -211,6 +211,10 @@ bool SetupEngine::runInstall() {
         reportFolderNotCreated(dialogWindow, composed);
         return false;
     }
+    // An update ended in its replace step in this folder (the game held a
+    // file when it was to be put back) is put back first: its record would
+    // otherwise undo the install at the next start.
+    if (!recoverUpdate()) return false;
     freeMegabytes = getFreeMegabytes(installBase);
     if (requiredMegabytes > freeMegabytes) {
         reportTooLittleSpace(*this);

@@ -9,7 +9,8 @@
 #pragma once
 
 // The temporary file of earlier versions of the update, which wrote each
-// new file beside its old one under this name.
+// new file beside its old one under this name; the install copy writes it
+// where a source may be its own target.
 inline constexpr char kUpdateTemporaryName[] = "~UPDATE.TMP";
 // The folder in the game folder where an update stages every new file
 // before any game file is replaced.
@@ -20,6 +21,6 @@ inline constexpr char kStagingFolderName[] = "~UPDATE.NEW";
 inline constexpr char kBackupFolderName[] = "~UPDATE.OLD";
 // The record of a replace step under way, in the game folder: while it is
 // there, the game files may be a mix of old and new.
-inline constexpr char kUpdateJournalName[] = "~UPDATE.LOG";
+inline constexpr char kUpdateRecordName[] = "~UPDATE.LOG";
 // The release's checksum file, in the data folder beside update.exe.
 inline constexpr char kChecksumFileName[] = "update.sfv";

@@ -1,11 +1,12 @@
 // The files of one update and the steps that move them. An update is all or
 // nothing: every new file is first staged whole in the game folder's
 // staging folder (transfer/update_staging.cpp), checked against the
-// release's checksum file where it has one; only then does one short step
-// of renames put them in place, keeping each old file in the backup folder
-// and putting every one back when a rename fails (transfer/
-// update_replace.cpp). A record written through to the disk before that
-// step lets the next start put back what a killed run left half done.
+// release's manifest or checksum file where it has one, and written through
+// to the disk; only then does one short step of renames put them in place,
+// keeping each old file in the backup folder and putting every one back
+// when a rename fails (transfer/update_replace.cpp). A record written
+// through to the disk before that step lets the next start put back what a
+// killed run left half done.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "engine/setup_engine.h"
+#include "transfer/copy_digest.h"
 
 // One distinct listed name of an update.
 struct UpdateFile {
@@ -20,10 +22,13 @@ struct UpdateFile {
     bool present;           // found in the data folder
     uint64_t size;          // its size there
     bool hadOld;            // a game file of this name stood before the replace step
-    bool checksumKnown;     // the checksum file gives its checksum
-    uint32_t expected;      // that checksum
-    bool checksummed;       // the staged file's checksum is known
-    uint32_t checksum;      // that checksum
+    bool movedOld;          // the replace step moved that old file into the backup folder
+    bool placed;            // the replace step put its staged file in its place
+    bool crc32Known;        // the checksum file gives its CRC-32 ...
+    uint32_t expectedCrc32; // ... this one
+    bool sha256Known;       // the manifest gives its SHA-256 ...
+    unsigned char expectedSha256[platform::kSha256Bytes];  // ... this one
+    CopyDigest staged;      // the checksums of what was staged
 };
 using UpdateFiles = std::vector<UpdateFile>;
 
@@ -33,29 +38,39 @@ bool gameFilePath(char* path, size_t capacity, const char* folder, const char* n
 bool keptFilePath(char* path, size_t capacity, const char* folder, const char* kept,
                   const char* name);
 
-enum class StagingOutcome { Staged, Failed, Damaged };
+enum class StagingOutcome { Staged, Failed, Damaged, FolderNotMade };
 // Copies every present file from the data folder into the staging folder of
-// the game folder, with normal attributes and its source's times, and
-// checks each copy against its checksum where the checksum file gives one.
-// Unless Staged, at names the file that failed (or whose source is damaged)
-// and the staging folder is emptied again.
+// the game folder, with normal attributes and its source's times, checks
+// each copy against the checksums the release gives, and has every staged
+// file written through to the disk. Unless Staged, at names the file that
+// failed (or whose source is damaged, or the staging folder) and the
+// staging folder is emptied again.
 StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, UpdateFiles& files,
                                 const char*& at);
 
-enum class ReplaceOutcome { Replaced, RolledBack, Mixed };
+enum class ReplaceOutcome {
+    Replaced,       // every new file in place; the old ones are for removeUpdateLeftovers
+    Held,           // a rename failed (the game holds at) and every game file is as it was
+    FolderInPlace,  // a folder stands where the game file at should be; nothing touched
+    NotSearchable,  // the place of at cannot be searched; nothing touched
+    NotMade,        // at (the backup folder or the record) cannot be made; nothing touched
+    NotEmptied,     // at, left in the backup folder by an earlier run, cannot be removed
+    NotPutBack,     // at could not even be put back: the record stays for the next start
+};
 // Puts every staged file in its game file's place, keeping the old ones
-// until all are in place. RolledBack: a rename failed (the game holds the
-// file named by at) and every game file is as it was; what the step left
-// is for removeUpdateLeftovers. Mixed: a file could not even be put back
-// (named by at); the record must stay for the next start.
-ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, const char*& at);
+// until all are in place; at (kTextCapacity bytes) names what stopped it.
+ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, char* at);
 
+enum class RecoveryOutcome {
+    Done,        // nothing was under way, or it was put back; the leftovers are gone
+    NotPutBack,  // at could not be put back: everything stays for the next try
+    Foreign,     // the record names at, which no list of this program holds: left alone
+};
 // Puts back the game files of a replace step that a killed run left under
 // way, then removes what any earlier run left (staged files, old files, the
-// record). False when a file could not be put back: its name is copied
-// into at (kNameCapacity bytes), and everything stays for the next try.
-bool recoverGameFiles(const char* gameFolder, FileList installFiles, FileList updateFiles,
-                      char* at);
+// record); at takes kNameCapacity bytes.
+RecoveryOutcome recoverGameFiles(const char* gameFolder, FileList installFiles,
+                                 FileList updateFiles, char* at);
 
 // Removes the staged and the old files of the listed names, the two
 // folders and the record, whatever state they are in.

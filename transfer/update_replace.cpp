@@ -1,15 +1,23 @@
 // The replace step of an update, and putting it back.
 //
-// Before the step, the record (~UPDATE.LOG) lists each file it will
-// replace, "+" for one whose old game file goes into the backup folder and
-// "-" for one that had no game file, and is written through to the disk.
-// Then each old file is renamed into the backup folder and its staged file
-// into its place. Deleting the record is the step's commit; until then any
-// start can put every game file back: an old file from the backup folder,
-// and a new file that had no old one back into the staging folder. Putting
-// back is always the choice after a killed run: the staged data was never
-// flushed, so after a power cut the new files may not be whole, while the
-// old ones were only renamed.
+// Before the step, the backup folder is emptied of every listed name, so
+// that whatever it holds afterwards is this run's own, and the record
+// (~UPDATE.LOG) lists each file the step will replace, "+" for one whose old
+// game file goes into the backup folder and "-" for one that had no game
+// file; the record is written through to the disk. Then each old file is
+// renamed into the backup folder and its staged file into its place.
+// Deleting the record is the step's commit; until then any start can put
+// every game file back: an old file from the backup folder, and a new file
+// that had no old one back into the staging folder. After the commit the
+// game folder's entries are flushed to the disk before the old files go.
+//
+// The record's text, CRLF line ends:
+//
+//   record = "update record 1" EOL { ( "+" | "-" ) NAME EOL } "." EOL
+//
+// NAME is a name of the program's lists; a record cut short was written
+// before the step began, and one naming other files is not this program's.
+#include <cstring>
 #include <string>
 
 #include "base/bounded_text.h"
@@ -40,23 +48,19 @@ bool isThere(const char* path) {
     return platform::findPath(path) != platform::Presence::Missing;
 }
 
-// Puts one file back as it was before the replace step: its old file, from
-// the backup folder, over whatever stands in its place (a rename in one
-// step), or, for a file that had none, the new file back into the staging
-// folder. A file the step never reached is left alone.
+// Undoes what the step did to one file: its old file back from the backup
+// folder over whatever stands in its place (a rename in one step), or, for
+// a file that had none, its new file back into the staging folder.
 bool putBack(const char* gameFolder, const UpdateFile& file) {
     FilePaths paths;
     if (!composePaths(paths, gameFolder, file.name)) return false;
-    if (file.hadOld) {
-        return !isThere(paths.old) || platform::replaceFile(paths.old, paths.game);
-    }
-    if (isThere(paths.staged) || !isThere(paths.game)) return true;
-    return platform::replaceFile(paths.game, paths.staged);
+    if (file.movedOld) return platform::replaceFile(paths.old, paths.game);
+    if (file.placed) return platform::replaceFile(paths.game, paths.staged);
+    return true;
 }
 
-// Puts back the first count files, the last first (a file the update does
-// not bring was never touched); the first that could not be put back, or
-// null.
+// Puts back the first count files, the last first; the first that could not
+// be put back, or null.
 const char* putBackFiles(const char* gameFolder, const UpdateFiles& files, size_t count) {
     const char* notPutBack = nullptr;
     while (count > 0) {
@@ -80,50 +84,68 @@ bool writeRecord(const char* record, const UpdateFiles& files) {
     return platform::writeFileToDisk(record, text.data(), text.size());
 }
 
-// Reads the record's files from its text; false when it is not a whole
-// record, which means the step never began: it begins only once the record
-// is on the disk.
-bool parseRecord(const std::string& text, UpdateFiles& files) {
-    size_t line = 0;
-    for (size_t begin = 0; begin < text.size(); ++line) {
-        size_t end = text.find('\n', begin);
-        if (end == std::string::npos) return false;
-        std::string entry = text.substr(begin, end - begin);
-        begin = end + 1;
-        if (!entry.empty() && entry.back() == '\r') entry.pop_back();
-        if (line == 0) {
-            if (entry != kRecordHeading) return false;
-            continue;
-        }
-        if (entry == kRecordEnd) return true;
-        UpdateFile file{};
-        if (entry.empty() || (entry[0] != '+' && entry[0] != '-') ||
-            !copyText(file.name, sizeof file.name, entry.c_str() + 1) ||
-            !isPlainName(file.name) || isReservedName(file.name)) {
-            return false;
-        }
-        file.present = true;
-        file.hadOld = entry[0] == '+';
-        files.push_back(file);
+bool isInList(FileList list, const std::string& name) {
+    for (int index = 0; list != nullptr && list[index][0] != '\0'; ++index) {
+        if (name == list[index]) return true;
     }
     return false;
 }
 
-// Puts back the files of a record that a killed run left; the first that
-// could not be put back (the record itself when it cannot be read), or null.
-const char* putBackRecorded(const char* gameFolder, const char* record, UpdateFiles& files) {
-    platform::Presence presence = platform::findPath(record);
-    if (presence == platform::Presence::Missing) return nullptr;
-    std::string text;
-    if (presence != platform::Presence::File || !readSmallFile(record, text)) {
-        return kUpdateJournalName;
+enum class RecordState { Whole, NotWhole, Foreign };
+
+// One line of the record's body: "+name" or "-name" of a listed name.
+RecordState parseEntry(const std::string& entry, FileList installFiles, FileList updateFiles,
+                       UpdateFile& file) {
+    if (entry.empty() || (entry[0] != '+' && entry[0] != '-')) return RecordState::NotWhole;
+    // A listed name holds no NUL, so a line with one names no listed file.
+    std::string name = entry.substr(1);
+    copyText(file.name, sizeof file.name, name.c_str());
+    if (!isInList(installFiles, name) && !isInList(updateFiles, name)) {
+        return RecordState::Foreign;
     }
-    if (!parseRecord(text, files)) return nullptr;
-    return putBackFiles(gameFolder, files, files.size());
+    file.present = true;
+    file.hadOld = entry[0] == '+';
+    return RecordState::Whole;
+}
+
+// Reads the record's files from its text. NotWhole means the step never
+// began (it begins only once the whole record is on the disk); Foreign
+// names, in foreign, a line that no list of this program holds.
+RecordState parseRecord(const std::string& text, FileList installFiles, FileList updateFiles,
+                        UpdateFiles& files, UpdateFile& foreign) {
+    size_t line = 0;
+    for (size_t begin = 0; begin < text.size(); ++line) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) return RecordState::NotWhole;
+        std::string entry = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (!entry.empty() && entry.back() == '\r') entry.pop_back();
+        if (line == 0) {
+            if (entry != kRecordHeading) return RecordState::NotWhole;
+            continue;
+        }
+        if (entry == kRecordEnd) return RecordState::Whole;
+        UpdateFile file{};
+        RecordState state = parseEntry(entry, installFiles, updateFiles, file);
+        if (state == RecordState::Foreign) foreign = file;
+        if (state != RecordState::Whole) return state;
+        files.push_back(file);
+    }
+    return RecordState::NotWhole;
+}
+
+// How far a killed run got with one recorded file, read off the disk: its
+// old file is in the backup folder (which held none before the run), or
+// its new file has left the staging folder for its place.
+void findProgress(const char* gameFolder, UpdateFile& file) {
+    FilePaths paths;
+    if (!composePaths(paths, gameFolder, file.name)) return;
+    file.movedOld = file.hadOld && isThere(paths.old);
+    file.placed = !file.hadOld && !isThere(paths.staged) && isThere(paths.game);
 }
 
 // Removes the kept file of each listed name from a folder of the game
-// folder, then the folder when it is empty.
+// folder.
 void removeKeptFiles(const char* gameFolder, const char* kept, FileList list) {
     char path[kTextCapacity];
     for (int index = 0; list != nullptr && list[index][0] != '\0'; ++index) {
@@ -146,29 +168,37 @@ void removeKeptFolder(const char* gameFolder, const char* kept, FileList install
 }
 
 // Moves one file: its old game file, if any, into the backup folder, then
-// its staged file into its place.
-bool replaceFile(const char* gameFolder, const UpdateFile& file) {
+// its staged file into its place, noting each move made.
+bool replaceFile(const char* gameFolder, UpdateFile& file) {
     FilePaths paths;
     if (!composePaths(paths, gameFolder, file.name)) return false;
-    if (file.hadOld && !platform::replaceFile(paths.game, paths.old)) return false;
-    return platform::replaceFile(paths.staged, paths.game);
+    if (file.hadOld) {
+        if (!platform::replaceFile(paths.game, paths.old)) return false;
+        file.movedOld = true;
+    }
+    if (!platform::replaceFile(paths.staged, paths.game)) return false;
+    file.placed = true;
+    return true;
 }
 
-// Which files have an old game file; false, naming it, when a file's place
-// holds a folder or cannot be searched.
-bool findOldFiles(const char* gameFolder, UpdateFiles& files, const char*& at) {
+// Which files have an old game file; otherwise what stands in a file's
+// place, named in at.
+ReplaceOutcome findOldFiles(const char* gameFolder, UpdateFiles& files, char* at) {
     for (UpdateFile& file : files) {
         char game[kTextCapacity];
         if (!file.present) continue;
-        at = file.name;
-        if (!gameFilePath(game, sizeof game, gameFolder, file.name)) return false;
-        platform::Presence presence = platform::findPath(game);
-        if (presence != platform::Presence::File && presence != platform::Presence::Missing) {
-            return false;
+        copyText(at, kTextCapacity, file.name);
+        if (!gameFilePath(game, sizeof game, gameFolder, file.name)) {
+            return ReplaceOutcome::NotSearchable;
         }
+        platform::Presence presence = platform::findPath(game);
+        if (presence == platform::Presence::Folder) return ReplaceOutcome::FolderInPlace;
+        if (presence == platform::Presence::Unknown) return ReplaceOutcome::NotSearchable;
         file.hadOld = presence == platform::Presence::File;
+        file.movedOld = false;
+        file.placed = false;
     }
-    return true;
+    return ReplaceOutcome::Replaced;
 }
 
 bool makeBackupFolder(const char* gameFolder) {
@@ -178,15 +208,45 @@ bool makeBackupFolder(const char* gameFolder) {
             platform::findPath(folder) == platform::Presence::Folder);
 }
 
-// Puts back the first count files after a failed rename; Mixed, naming the
-// file, when one could not be put back.
-ReplaceOutcome undoReplace(const char* gameFolder, UpdateFiles& files, size_t count,
-                           const char*& at) {
-    if (const char* notPutBack = putBackFiles(gameFolder, files, count)) {
-        at = notPutBack;
-        return ReplaceOutcome::Mixed;
+// Removes from the backup folder every file an earlier run left there under
+// a name of this update: a file the step finds there must be one it moved.
+// False, naming it in at, when one stays.
+bool emptyBackupFolder(const char* gameFolder, const UpdateFiles& files, char* at) {
+    for (const UpdateFile& file : files) {
+        FilePaths paths;
+        if (!file.present || !composePaths(paths, gameFolder, file.name)) continue;
+        if (!isThere(paths.old)) continue;
+        platform::setAttributesNormal(paths.old);
+        if (!platform::deleteFile(paths.old) && isThere(paths.old)) {
+            formatText(at, kTextCapacity, "%s\\%s", kBackupFolderName, file.name);
+            return false;
+        }
     }
-    return ReplaceOutcome::RolledBack;
+    return true;
+}
+
+// Puts back the first count files after a failed rename; NotPutBack, naming
+// the file, when one could not be put back.
+ReplaceOutcome undoReplace(const char* gameFolder, UpdateFiles& files, size_t count, char* at) {
+    if (const char* notPutBack = putBackFiles(gameFolder, files, count)) {
+        copyText(at, kTextCapacity, notPutBack);
+        return ReplaceOutcome::NotPutBack;
+    }
+    return ReplaceOutcome::Held;
+}
+
+// Everything before the first rename: the old files found, an empty backup
+// folder, the record on the disk.
+ReplaceOutcome prepareReplace(const char* gameFolder, UpdateFiles& files, const char* record,
+                              char* at) {
+    ReplaceOutcome found = findOldFiles(gameFolder, files, at);
+    if (found != ReplaceOutcome::Replaced) return found;
+    copyText(at, kTextCapacity, kBackupFolderName);
+    if (!makeBackupFolder(gameFolder)) return ReplaceOutcome::NotMade;
+    if (!emptyBackupFolder(gameFolder, files, at)) return ReplaceOutcome::NotEmptied;
+    copyText(at, kTextCapacity, kUpdateRecordName);
+    if (!writeRecord(record, files)) return ReplaceOutcome::NotMade;
+    return ReplaceOutcome::Replaced;
 }
 
 }  // namespace
@@ -200,47 +260,69 @@ bool keptFilePath(char* path, size_t capacity, const char* folder, const char* k
     return formatText(path, capacity, "%s\\%s\\%s", folder, kept, name);
 }
 
-ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, const char*& at) {
+ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, char* at) {
     char record[kTextCapacity];
-    if (!findOldFiles(gameFolder, files, at)) return ReplaceOutcome::RolledBack;
-    at = kUpdateJournalName;
-    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateJournalName)) {
-        return ReplaceOutcome::RolledBack;
+    copyText(at, kTextCapacity, kUpdateRecordName);
+    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateRecordName)) {
+        return ReplaceOutcome::NotMade;
     }
-    if (!makeBackupFolder(gameFolder) || !writeRecord(record, files)) {
-        return ReplaceOutcome::RolledBack;
-    }
+    ReplaceOutcome prepared = prepareReplace(gameFolder, files, record, at);
+    if (prepared != ReplaceOutcome::Replaced) return prepared;
     for (size_t index = 0; index < files.size(); ++index) {
         if (!files[index].present || replaceFile(gameFolder, files[index])) continue;
-        at = files[index].name;
+        copyText(at, kTextCapacity, files[index].name);
         return undoReplace(gameFolder, files, index + 1, at);
     }
     // The commit. A record that stayed would have the next start put the
     // old files back, so the update would be undone after it was reported.
     if (!platform::deleteFile(record)) {
+        copyText(at, kTextCapacity, kUpdateRecordName);
         return undoReplace(gameFolder, files, files.size(), at);
     }
+    // The new names and the commit reach the disk before the old files go;
+    // where the file system cannot flush a folder (NTFS journals renames
+    // and deletes in order anyway), the order of the calls is all there is.
+    platform::flushFolderToDisk(gameFolder);
     return ReplaceOutcome::Replaced;
 }
 
-bool recoverGameFiles(const char* gameFolder, FileList installFiles, FileList updateFiles,
-                      char* at) {
+RecoveryOutcome recoverGameFiles(const char* gameFolder, FileList installFiles,
+                                 FileList updateFiles, char* at) {
     char record[kTextCapacity];
-    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateJournalName)) return true;
-    UpdateFiles files;
-    if (const char* notPutBack = putBackRecorded(gameFolder, record, files)) {
-        copyText(at, kNameCapacity, notPutBack);
-        return false;
+    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateRecordName)) {
+        return RecoveryOutcome::Done;
+    }
+    platform::Presence presence = platform::findPath(record);
+    if (presence != platform::Presence::Missing) {
+        std::string text;
+        copyText(at, kNameCapacity, kUpdateRecordName);
+        if (presence != platform::Presence::File || !readSmallFile(record, text)) {
+            return RecoveryOutcome::NotPutBack;
+        }
+        UpdateFiles files;
+        UpdateFile foreign{};
+        RecordState state = parseRecord(text, installFiles, updateFiles, files, foreign);
+        if (state == RecordState::Foreign) {
+            copyText(at, kNameCapacity, foreign.name);
+            return RecoveryOutcome::Foreign;
+        }
+        if (state == RecordState::Whole) {
+            for (UpdateFile& file : files) findProgress(gameFolder, file);
+            if (const char* notPutBack = putBackFiles(gameFolder, files, files.size())) {
+                copyText(at, kNameCapacity, notPutBack);
+                return RecoveryOutcome::NotPutBack;
+            }
+        }
     }
     removeUpdateLeftovers(gameFolder, installFiles, updateFiles);
-    return true;
+    return RecoveryOutcome::Done;
 }
 
 void removeUpdateLeftovers(const char* gameFolder, FileList installFiles, FileList updateFiles) {
     removeKeptFolder(gameFolder, kStagingFolderName, installFiles, updateFiles);
     removeKeptFolder(gameFolder, kBackupFolderName, installFiles, updateFiles);
     char path[kTextCapacity];
-    if (gameFilePath(path, sizeof path, gameFolder, kUpdateJournalName)) {
+    if (gameFilePath(path, sizeof path, gameFolder, kUpdateRecordName)) {
         platform::deleteFile(path);
     }
     // The temporary file of earlier versions, which may have taken a

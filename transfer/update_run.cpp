@@ -13,6 +13,7 @@
 #include "transfer/checksum_file.h"
 #include "transfer/copy_phases.h"
 #include "transfer/file_names.h"
+#include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
 #include "transfer/same_file.h"
 #include "transfer/small_file.h"
@@ -35,6 +36,16 @@ const char kTooLittleSpace[] =
 const char kNotPutBack[] =
     "アップデートが途中で止まっています。\n%s\nを元に戻せませんでした。\n"
     "ゲームを終了してから、もう一度アップデートを起動してください。";
+const char kRecordForeign[] =
+    "アップデートが途中で止まっています。\n%s\nはこのアップデートのファイルではないため、"
+    "元に戻せませんでした。\n途中で止まったアップデートを、もう一度起動してください。";
+const char kFolderInPlace[] =
+    "ゲームのフォルダの\n%s\nがファイルではなく、フォルダになっています。\n"
+    "アップデートは行われませんでした。";
+const char kNotMade[] =
+    "ゲームのフォルダに\n%s\nを作成できませんでした。\nアップデートは行われませんでした。";
+const char kNotEmptied[] =
+    "ゲームのフォルダの\n%s\nを削除できませんでした。\nアップデートは行われませんでした。";
 const char kFolderInvalid[] =
     "インストール先のフォルダが正しくありません。\nアップデートは行われませんでした。";
 const char kFolderMissing[] =
@@ -159,10 +170,59 @@ bool readChecksums(const char* dataPath, UpdateFiles& files, const char*& damage
     if (presence != platform::Presence::File || !readSmallFile(path, text)) return false;
     for (UpdateFile& file : files) {
         damaged = file.name;
-        file.checksumKnown = findChecksum(text, file.name, file.expected);
-        if (!file.present || !file.checksumKnown) return false;
+        file.crc32Known = findChecksum(text, file.name, file.expectedCrc32);
+        if (!file.present || !file.crc32Known) return false;
     }
     return true;
+}
+
+// The program's own file name, for a manifest inside it that cannot be
+// read.
+void nameProgramFile(char* name, size_t capacity) {
+    char path[kTextCapacity];
+    if (!platform::moduleFileName(path, sizeof path)) path[0] = '\0';
+    const char* last = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '\\') last = at + 1;
+    }
+    copyText(name, capacity, last);
+}
+
+// With the release's manifest in the program, every listed file must be in
+// the data folder with the size the manifest gives it, and the manifest must
+// name exactly the listed files; each file's SHA-256 is then checked as it
+// is staged. False names the first that is not so in damaged (kNameCapacity
+// bytes), or the program's file when the manifest cannot be read.
+bool matchManifest(const SetupEngine& engine, UpdateFiles& files, char* damaged) {
+    ReleaseManifest manifest;
+    if (!readReleaseManifest(engine, manifest)) {
+        nameProgramFile(damaged, kNameCapacity);
+        return false;
+    }
+    for (UpdateFile& file : files) {
+        copyText(damaged, kNameCapacity, file.name);
+        const ManifestFile* entry = findManifestFile(manifest, file.name);
+        if (entry == nullptr || !file.present || file.size != entry->size) return false;
+        file.sha256Known = true;
+        std::memcpy(file.expectedSha256, entry->sha256, sizeof file.expectedSha256);
+    }
+    for (const ManifestFile& entry : manifest.files) {
+        copyText(damaged, kNameCapacity, entry.name.c_str());
+        if (!isListed(files, entry.name.c_str())) return false;
+    }
+    return true;
+}
+
+// What the release says of its files: its manifest where the program
+// carries one (the checksum file is then for players' tools only), else its
+// checksum file where it has one.
+bool readReleaseChecksums(const SetupEngine& engine, const char* dataPath, UpdateFiles& files,
+                          char* damaged) {
+    if (engine.hasReleaseManifest) return matchManifest(engine, files, damaged);
+    const char* at = nullptr;
+    if (readChecksums(dataPath, files, at)) return true;
+    copyText(damaged, kNameCapacity, at);
+    return false;
 }
 
 bool anyPresent(const UpdateFiles& files) {
@@ -195,8 +255,9 @@ bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies, Update
         return false;
     }
     markCopyPhase(CopyPhase::SourceChecks);
-    if (!readChecksums(dataPath, files, at)) {
-        reportNaming(engine, kReleaseDamaged, at);
+    char damaged[kNameCapacity];
+    if (!readReleaseChecksums(engine, dataPath, files, damaged)) {
+        reportNaming(engine, kReleaseDamaged, damaged);
         return false;
     }
     // Nothing of a list found: an archive extracted without its files, not
@@ -214,38 +275,55 @@ bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies, Update
     return true;
 }
 
+// The text that tells the player why the replace step did not happen.
+const char* replaceText(ReplaceOutcome outcome) {
+    switch (outcome) {
+        case ReplaceOutcome::Held: return kFileHeld;
+        case ReplaceOutcome::FolderInPlace: return kFolderInPlace;
+        case ReplaceOutcome::NotSearchable: return kFileFailed;
+        case ReplaceOutcome::NotMade: return kNotMade;
+        case ReplaceOutcome::NotEmptied: return kNotEmptied;
+        case ReplaceOutcome::NotPutBack:
+        case ReplaceOutcome::Replaced: break;
+    }
+    return kNotPutBack;
+}
+
+const char* stagingText(StagingOutcome outcome) {
+    if (outcome == StagingOutcome::Damaged) return kReleaseDamaged;
+    return outcome == StagingOutcome::FolderNotMade ? kNotMade : kFileFailed;
+}
+
 // Stages the files, then puts them in place; false when the run ended,
 // reported. A rename that failed leaves every game file as it was, except
 // when a file could not even be put back: the record then stays, and the
 // next start puts it back.
 bool stageAndReplace(SetupEngine& engine, const char* dataPath, UpdateFiles& files) {
-    const char* at = nullptr;
-    StagingOutcome staged = stageUpdateFiles(engine, dataPath, files, at);
+    const char* failed = nullptr;
+    StagingOutcome staged = stageUpdateFiles(engine, dataPath, files, failed);
     if (staged != StagingOutcome::Staged) {
-        reportNaming(engine, staged == StagingOutcome::Damaged ? kReleaseDamaged : kFileFailed, at);
+        reportNaming(engine, stagingText(staged), failed);
         return false;
     }
+    char at[kTextCapacity];
     ReplaceOutcome replaced = replaceGameFiles(engine.installDir, files, at);
     markCopyPhase(CopyPhase::Replace);
-    if (replaced == ReplaceOutcome::Mixed) {
-        reportNaming(engine, kNotPutBack, at);
-        return false;
+    if (replaced != ReplaceOutcome::NotPutBack) {
+        removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
     }
-    removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
-    if (replaced == ReplaceOutcome::RolledBack) {
-        reportNaming(engine, kFileHeld, at);
-        return false;
-    }
-    return true;
+    if (replaced == ReplaceOutcome::Replaced) return true;
+    reportNaming(engine, replaceText(replaced), at);
+    return false;
 }
 
 }  // namespace
 
 bool SetupEngine::recoverUpdate() {
     if (!isAbsoluteFolder(installDir)) return true;
-    char notPutBack[kNameCapacity];
-    if (recoverGameFiles(installDir, installFiles, updateFiles, notPutBack)) return true;
-    reportNaming(*this, kNotPutBack, notPutBack);
+    char at[kNameCapacity];
+    RecoveryOutcome recovered = recoverGameFiles(installDir, installFiles, updateFiles, at);
+    if (recovered == RecoveryOutcome::Done) return true;
+    reportNaming(*this, recovered == RecoveryOutcome::Foreign ? kRecordForeign : kNotPutBack, at);
     return false;
 }
 

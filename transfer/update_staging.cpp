@@ -1,10 +1,11 @@
 // Staging: every new file of an update written whole into the game
 // folder's staging folder, with normal attributes and its source's times,
-// before any game file is touched, and checked against the release's
-// checksum of it as it is copied.
+// before any game file is touched; checked against the release's checksums
+// of it as it is copied, and written through to the disk.
+#include <cstring>
+
 #include "base/bounded_text.h"
 #include "transfer/copy_phases.h"
-#include "transfer/file_checksum.h"
 #include "transfer/reserved_names.h"
 #include "transfer/update_files.h"
 
@@ -26,15 +27,8 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
-// The checksum of what was staged: the copy's own, or, where the system's
-// copy redid the file, one read from the staged file.
-void keepChecksum(const SetupEngine& engine, const char* staged, UpdateFile& file) {
-    file.checksum = engine.copyChecksum;
-    file.checksummed = engine.copyChecksumKnown || fileChecksum(staged, file.checksum);
-}
-
-// Writes one staged file; false when it is not whole, or has not the
-// source's times.
+// Writes one staged file; false when it is not whole, its checksums could
+// not be computed, or it has not the source's times.
 bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
                UpdateFile& file) {
     char source[kTextCapacity];
@@ -44,11 +38,11 @@ bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
         return false;
     }
     markCopyPhase(CopyPhase::SourceChecks);
-    engine.checksumCopies = file.checksumKnown;
-    bool copied = engine.copyFile(staged, source);
-    engine.checksumCopies = false;
-    if (!copied) return false;
-    if (file.checksumKnown) keepChecksum(engine, staged, file);
+    file.staged = CopyDigest{};
+    file.staged.crc32Wanted = file.crc32Known;
+    file.staged.sha256Wanted = file.sha256Known;
+    if (!engine.copyFile(staged, source, &file.staged)) return false;
+    if (file.staged.wanted() && !file.staged.known) return false;
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(staged);
     bool timed = copyTimes(staged, source);
@@ -56,11 +50,32 @@ bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
     return timed;
 }
 
-// The first file whose source is not what the checksum file says, or null.
+bool isDamaged(const UpdateFile& file) {
+    if (!file.present) return false;
+    if (file.crc32Known && file.staged.crc32 != file.expectedCrc32) return true;
+    return file.sha256Known &&
+           std::memcmp(file.staged.sha256, file.expectedSha256, sizeof file.expectedSha256) != 0;
+}
+
+// The first file whose source is not what the release says, or null.
 const char* firstDamaged(const UpdateFiles& files) {
     for (const UpdateFile& file : files) {
-        bool damaged = !file.checksummed || file.checksum != file.expected;
-        if (file.present && file.checksumKnown && damaged) return file.name;
+        if (isDamaged(file)) return file.name;
+    }
+    return nullptr;
+}
+
+// Has every staged file written through to the disk, as the last step
+// before the record: after a power cut the record then never names a new
+// file that is not whole. The first that could not be, or null.
+const char* flushStagedFiles(const char* staging, const UpdateFiles& files) {
+    for (const UpdateFile& file : files) {
+        char staged[kTextCapacity];
+        if (!file.present) continue;
+        if (!gameFilePath(staged, sizeof staged, staging, file.name) ||
+            !platform::flushFileToDisk(staged)) {
+            return file.name;
+        }
     }
     return nullptr;
 }
@@ -72,6 +87,15 @@ bool makeStagingFolder(const char* staging) {
            platform::findPath(staging) == platform::Presence::Folder;
 }
 
+// Stages every present file; the first that failed, or null.
+const char* stageEach(SetupEngine& engine, const char* dataPath, const char* staging,
+                      UpdateFiles& files) {
+    for (UpdateFile& file : files) {
+        if (file.present && !stageFile(engine, dataPath, staging, file)) return file.name;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, UpdateFiles& files,
@@ -80,21 +104,19 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
     at = kStagingFolderName;
     if (!gameFilePath(staging, sizeof staging, engine.installDir, kStagingFolderName) ||
         !makeStagingFolder(staging)) {
-        return StagingOutcome::Failed;
+        return StagingOutcome::FolderNotMade;
     }
-    at = nullptr;
-    for (UpdateFile& file : files) {
-        if (file.present && !stageFile(engine, dataPath, staging, file)) {
-            at = file.name;
-            break;
-        }
+    StagingOutcome outcome = StagingOutcome::Failed;
+    at = stageEach(engine, dataPath, staging, files);
+    if (at == nullptr) {
+        outcome = StagingOutcome::Damaged;
+        at = firstDamaged(files);
     }
-    if (at != nullptr) {
-        removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
-        return StagingOutcome::Failed;
+    if (at == nullptr) {
+        outcome = StagingOutcome::Failed;
+        at = flushStagedFiles(staging, files);
     }
-    at = firstDamaged(files);
     if (at == nullptr) return StagingOutcome::Staged;
     removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
-    return StagingOutcome::Damaged;
+    return outcome;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -224,6 +226,50 @@ TEST_F(InstallCopyTest, FilesThatCannotBeCopiedFailTheRunUnlessTheirSourceIsMiss
     int opened = fake::callCount(fake::Call::OpenStream);
     EXPECT_FALSE(engine.runInstallCopy());
     EXPECT_EQ(opened, fake::callCount(fake::Call::OpenStream));
+}
+
+// With the release's manifest, only a file whose SHA-256 is the manifest's
+// is installed. On a volume that keeps no file index, an old file of its
+// source's size is copied over, never taken for its source and skipped.
+TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
+    struct Row {
+        const char* what;
+        std::function<void(std::string&)> fault;
+        bool installs;
+    };
+    const Row rows[] = {
+        {"as the manifest says", [](std::string&) {}, true},
+        {"no manifest", [](std::string& manifest) { manifest.clear(); }, true},
+        {"a damaged source", [](std::string&) { fake::writeFile("c:\\Src\\f0.pac", "y"); },
+         false},
+        {"an entry it does not name",
+         [](std::string& manifest) { manifest.erase(manifest.find("file", 40)); }, false},
+        {"a missing source",
+         [](std::string&) { std::remove(fake::hostPath("c:\\Src\\f0.pac").c_str()); }, false},
+        {"another product's", [](std::string& manifest) { manifest[25] = 'X'; }, false},
+    };
+    copyText(engine.productName, sizeof engine.productName, "Game");
+    copyText(engine.dataFolder, sizeof engine.dataFolder, "Game");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fake::reset();
+        fake::makeFolder("c:\\Game");
+        makeList(2, 100000);
+        std::string manifest = "release manifest 1\ntitle Game\ndata Game\nrelease 1\n";
+        for (const std::string& name : names) {
+            manifest += "file 100000 " + fake::sha256Hex(std::string(100000, 'x')) + " " + name + "\n";
+        }
+        manifest += "end\n";
+        fake::writeFile("c:\\Game\\f1.pac", std::string(100000, 'o'));
+        fake::reportNoFileIndex();
+        row.fault(manifest);
+        engine.hasReleaseManifest = false;
+        if (!manifest.empty()) engine.useReleaseManifest(manifest.data(), manifest.size());
+        EXPECT_EQ(row.installs, engine.runInstallCopy());
+        if (row.installs) {
+            EXPECT_EQ(std::string(100000, 'x'), fake::readFile("c:\\Game\\f1.pac"));
+        }
+    }
 }
 
 }  // namespace

@@ -131,6 +131,16 @@ TEST_F(InstallFlowTest, RefusalsBeforeTheCopyAreReported) {
     EXPECT_TRUE(fake::exists("C:\\Games"));
     EXPECT_FALSE(fake::exists("C:\\Games\\Torvane"));
 
+    // An update ended in its replace step in the folder, which cannot be
+    // put back, is not installed over: its record would undo the install.
+    prepare(engine);
+    fake::writeFile(kGame + "\\~UPDATE.LOG", "update record 1\r\n+grd.pac\r\n.\r\n");
+    fake::writeFile(kGame + "\\~UPDATE.OLD\\grd.pac", "old");
+    fake::holdOpen(kGame + "\\grd.pac");
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_NE(std::string::npos, fake::shownMessages().back().text.find("grd.pac\nを元に戻せませんでした。"));
+    EXPECT_FALSE(fake::exists(kGame + "\\readme.txt"));
+
     // A folder that would not fit its field is refused whole, never cut.
     prepare(engine);
     std::string longBase = "C:\\" + std::string(240, 'b');

@@ -49,6 +49,10 @@ std::string checksumLine(const std::string& name) {
     return name + " " + digits + "\r\n";
 }
 
+// What the release says of its files: nothing, its checksum file, or the
+// manifest inside the program (beside a checksum file it must not read).
+enum class Checks { None, ChecksumFile, Manifest };
+
 class UpdateRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,9 +64,26 @@ protected:
         copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
         engine.dialogWindow = &dialog;
     }
+    // The manifest of the data folder's files, in the program.
+    void useManifest(const std::vector<std::string>& names) {
+        manifest = "release manifest 1\r\ntitle Vellomira\r\ndata Vellomira\r\nrelease 1\r\n";
+        for (const std::string& name : names) {
+            if (manifest.find(" " + name + "\r\n") != std::string::npos) continue;
+            manifest += "file " + std::to_string(fake::readFile(sourceOf(name)).size()) + " " +
+                        fake::sha256Hex(fake::readFile(sourceOf(name))) + " " + name + "\r\n";
+        }
+        manifest += "end\r\n";
+        engine.useReleaseManifest(manifest.data(), manifest.size());
+    }
+    void editManifest(size_t at, size_t length, const std::string& text) {
+        manifest.replace(at, length, text);
+        engine.useReleaseManifest(manifest.data(), manifest.size());
+    }
     // Every listed name, with new files in the data folder and old ones in
-    // the install folder; with checksums, the release's checksum file too.
-    std::vector<std::string> prepareGame(bool checksums = false) {
+    // the install folder, and what the release says of them.
+    std::vector<std::string> prepareGame(Checks checks = Checks::None) {
+        engine.hasReleaseManifest = false;
+        copyText(engine.productName, sizeof engine.productName, "Vellomira");
         std::vector<std::string> names;
         std::string lines = "; made by the release's packager\r\n";
         for (const char* const* list : {static_cast<const char* const*>(ProductConfig::installList),
@@ -76,7 +97,11 @@ protected:
                 lines += checksumLine(*name);
             }
         }
-        if (checksums) fake::writeFile(kChecksumFile, lines);
+        if (checks == Checks::ChecksumFile) fake::writeFile(kChecksumFile, lines);
+        if (checks == Checks::Manifest) {
+            useManifest(names);
+            fake::writeFile(kChecksumFile, "a.pac 00000000\r\n");
+        }
         return names;
     }
     void expectUpdated(const std::string& name) {
@@ -88,8 +113,10 @@ protected:
         EXPECT_EQ(kSourceTimes.lastAccess, times.lastAccess);
         EXPECT_EQ(kSourceTimes.lastWrite, times.lastWrite);
     }
+    // A game file not touched (a folder in its place stays one).
     void expectNotUpdated(const std::string& name) {
         SCOPED_TRACE(name);
+        if (std::filesystem::is_directory(fake::hostPath(targetOf(name)))) return;
         EXPECT_EQ("old", fake::readFile(targetOf(name)));
         EXPECT_EQ(kOldTimes.lastWrite, fake::times(targetOf(name)).lastWrite);
     }
@@ -113,19 +140,20 @@ protected:
 
     int dialog = 0;
     SetupEngine engine;
+    std::string manifest;
 };
 
 TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
-    for (bool checksums : {false, true}) {
-        SCOPED_TRACE(checksums);
+    for (Checks checks : {Checks::None, Checks::ChecksumFile, Checks::Manifest}) {
+        SCOPED_TRACE(static_cast<int>(checks));
         fake::reset();
-        std::vector<std::string> names = prepareGame(checksums);
+        std::vector<std::string> names = prepareGame(checks);
         fake::setReadOnly(targetOf("grd.pac"), true);
         fake::writeFile(targetOf("~UPDATE.TMP"), "stale");  // an earlier version's, read-only
         fake::setReadOnly(targetOf("~UPDATE.TMP"), true);
         copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
         // A volume that keeps no file index cannot tell two folders apart.
-        if (checksums) fake::reportNoFileIndex();
+        if (checks != Checks::None) fake::reportNoFileIndex();
         // The system's copy redoes one file, read-only on the disc: its
         // checksum is read anew, its attribute cleared.
         fake::setReportedSize(sourceOf("se.pac"), 1 << 20);
@@ -137,8 +165,10 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
         EXPECT_STREQ("c:\\Setup", engine.sourceDir);
         expectNoLeftovers();
         // 38 names, of which six stand in both lists: 32 files, each read
-        // once, checked as it is copied.
-        EXPECT_EQ(checksums ? 2 * 32 + 2 : 2 * 32, fake::callCount(fake::Call::OpenStream));
+        // once, checked as it is copied; the one the system's copy redid is
+        // read again, and the checksum file only without a manifest.
+        const int opens[] = {2 * 32, 2 * 32 + 2, 2 * 32 + 1};
+        EXPECT_EQ(opens[static_cast<int>(checks)], fake::callCount(fake::Call::OpenStream));
     }
 }
 
@@ -159,96 +189,135 @@ TEST_F(UpdateRunTest, NothingListedIsAnUpdateOfNothing) {
 TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
     struct Row {
         const char* what;
-        bool checksums;
+        Checks checks;
         std::function<void()> fault;
         std::string expected;
     };
     const std::string first = ProductConfig::installList[0];
     const Row rows[] = {
-        {"the game holds a read-only file", false,
+        {"the game holds a read-only file", Checks::None,
          [] {
              fake::holdOpen(targetOf("vic.pac"));
              fake::setReadOnly(targetOf("vic.pac"), true);
          },
          "vic.pac\nを置き換えられませんでした。"},
-        {"a new file cannot take its place", false,
+        {"a new file cannot take its place", Checks::None,
          [] { fake::failCall(fake::Call::ReplaceFile, 1, 3); },
          "grd.pac\nを置き換えられませんでした。"},
-        {"a game file's place cannot be searched", false,
+        {"a game file's place cannot be searched", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, targetOf("se.pac")); },
-         "se.pac\nを置き換えられませんでした。"},
+         "se.pac\nを更新できませんでした。"},
+        {"a folder stands in a game file's place", Checks::None,
+         [] { std::remove(fake::hostPath(targetOf("se.pac")).c_str()), fake::makeFolder(targetOf("se.pac")); },
+         "se.pac\nがファイルではなく、フォルダになっています。"},
         // No data folder beside the program (run from inside its archive,
         // or copied alone), one the system cannot search, a file in its
         // place, or one without any listed file.
-        {"no data folder", false, [] { removeDataFolder(); }, kFilesUnknown},
-        {"a data folder that cannot be searched", false,
+        {"no data folder", Checks::None, [] { removeDataFolder(); }, kFilesUnknown},
+        {"a data folder that cannot be searched", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira"); }, kFilesUnknown},
-        {"a file for a data folder", false,
+        {"a file for a data folder", Checks::None,
          [] { removeDataFolder(), fake::writeFile("c:\\Setup\\Vellomira", "x"); }, kFilesUnknown},
-        {"no listed file in the data folder", false,
+        {"no listed file in the data folder", Checks::None,
          [] { removeDataFolder(), fake::writeFile(sourceOf("unlisted.pac"), "new"); }, kFilesUnknown},
-        {"the record cannot be written", false,
-         [] { fake::failCall(fake::Call::WriteFileToDisk); }, kNothingChanged},
-        {"the record cannot be removed, with a file the release lacks", false,
+        {"the record cannot be written", Checks::None,
+         [] { fake::failCall(fake::Call::WriteFileToDisk); }, "~UPDATE.LOG\nを作成できませんでした。"},
+        {"the backup folder cannot be made", Checks::None,
+         [] { fake::failCallFor(fake::Call::MakeDirectory, targetOf("~UPDATE.OLD")); },
+         "~UPDATE.OLD\nを作成できませんでした。"},
+        {"the record cannot be removed, with a file the release lacks", Checks::None,
          // The commit's delete, after the two of the clean-up at the start.
          [] {
              fake::failCall(fake::Call::DeleteFile, 1, 2);
              std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
          },
          kNothingChanged},
-        {"the disk fills up", false,
+        {"the disk fills up", Checks::None,
          [] {
              fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
              fake::setDiskSpaceForWrites(100000);
              fake::failCall(fake::Call::SystemCopyFile, -1);
          },
          "\nを更新できませんでした。"},
-        {"a source cannot be read", false,
+        {"a source cannot be read", Checks::None,
          [] { fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac")); },
          "mus.pac\nを更新できませんでした。"},
-        {"a source cannot be searched for", false,
+        {"a source cannot be searched for", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac")); },
          "srp_6.pac\nを更新できませんでした。"},
-        {"the times cannot be set", false,
+        {"the times cannot be set", Checks::None,
          [] { fake::failCall(fake::Call::OpenTimeTarget); }, first + "\nを更新できませんでした。"},
-        {"the times cannot be read", false,
+        {"the times cannot be read", Checks::None,
          [] { fake::failCall(fake::Call::OpenTimeSource); }, first + "\nを更新できませんでした。"},
-        {"the staging folder cannot be made", false,
-         [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを更新できませんでした。"},
-        {"too little room for the staged files", false,
+        {"the staging folder cannot be made", Checks::None,
+         [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを作成できませんでした。"},
+        {"a staged file cannot be written through to the disk", Checks::None,
+         [] { fake::failCall(fake::Call::FlushFileToDisk, 1, 3); }, "\nを更新できませんでした。"},
+        {"too little room for the staged files", Checks::None,
          [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
-        {"a damaged source, which the system's copy redid", true,
+        {"a damaged source, which the system's copy redid", Checks::ChecksumFile,
          [] {
              fake::writeFile(sourceOf("mus.pac"), "new mus.paX");
              fake::setReportedSize(sourceOf("mus.pac"), 1 << 20);
          },
          "mus.pac" + std::string(kDamaged)},
-        {"a damaged source", true,
+        {"a damaged source", Checks::ChecksumFile,
          [] { fake::writeFile(sourceOf("se.pac"), "new se.paX"); },
          "se.pac" + std::string(kDamaged)},
-        {"a listed file missing from the release", true,
+        {"a listed file missing from the release", Checks::ChecksumFile,
          [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
          "srp_6.pac" + std::string(kDamaged)},
-        {"a listed file the checksum file lacks", true,
+        {"a listed file the checksum file lacks", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
              fake::writeFile(kChecksumFile, lines.substr(0, lines.rfind("srp_6.pac")));
          },
          "srp_6.pac" + std::string(kDamaged)},
-        {"a checksum file that cannot be read", true,
+        {"a checksum file that cannot be read", Checks::ChecksumFile,
          [] { fake::failCallFor(fake::Call::OpenStream, kChecksumFile); },
          "update.sfv" + std::string(kDamaged)},
-        {"a checksum file larger than any release's", true,
+        {"a checksum file larger than any release's", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
              fake::writeFile(kChecksumFile, lines + std::string(1 << 20, ';'));
          },
          "update.sfv" + std::string(kDamaged)},
+        // With the manifest inside the program, a file must have its size
+        // and SHA-256, whatever the checksum file beside it says.
+        {"a damaged source, its checksum file made anew", Checks::Manifest,
+         [] {
+             fake::writeFile(sourceOf("se.pac"), "new se.paX");
+             fake::writeFile(kChecksumFile, checksumLine("se.pac"));
+         },
+         "se.pac" + std::string(kDamaged)},
+        {"a listed file the manifest lacks", Checks::Manifest,
+         [this] {
+             size_t end = manifest.find(" srp_6.pac\r\n");
+             size_t begin = manifest.rfind("\r\n", end) + 2;
+             editManifest(begin, end + 12 - begin, "");
+         },
+         "srp_6.pac" + std::string(kDamaged)},
+        {"a listed file missing, with a manifest", Checks::Manifest,
+         [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
+         "srp_6.pac" + std::string(kDamaged)},
+        {"a source of another size", Checks::Manifest,
+         [] { fake::writeFile(sourceOf("mus.pac"), "new mus.pac!"); },
+         "mus.pac" + std::string(kDamaged)},
+        {"a manifest naming a file of no list", Checks::Manifest,
+         [this] {
+             editManifest(manifest.rfind("end"), 0, "file 1 " + std::string(64, '0') + " x.pac\r\n");
+         },
+         "x.pac" + std::string(kDamaged)},
+        {"another product's manifest", Checks::Manifest,
+         [this] { copyText(engine.productName, sizeof engine.productName, "Other"); },
+         "update.exe" + std::string(kDamaged)},
+        {"no SHA-256 from the system", Checks::Manifest,
+         [] { fake::failCall(fake::Call::StartSha256, 1, 2); }, "\nを更新できませんでした。"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         fake::reset();
-        std::vector<std::string> names = prepareGame(row.checksums);
+        std::vector<std::string> names = prepareGame(row.checks);
         fake::setReadOnly(targetOf("grd.pac"), true);
         row.fault();
         EXPECT_FALSE(engine.runUpdate());
@@ -264,8 +333,7 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
 // question; the update after it makes every file new.
 TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     const char* const list[] = {"a.pac", "b.pac", "c.pac", nullptr};
-    for (int renames = 1; renames <= 6; ++renames) {
-        SCOPED_TRACE(renames);
+    auto prepare = [this, &list] {
         fake::reset();
         engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, list);
         const char* const none[] = {nullptr};
@@ -274,6 +342,10 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
             fake::writeFile(sourceOf(name), std::string("new ") + name);
             if (name[0] != 'b') fake::writeFile(targetOf(name), "old");
         }
+    };
+    for (int renames = 1; renames <= 6; ++renames) {
+        SCOPED_TRACE(renames);
+        prepare();
         fake::failCall(fake::Call::ReplaceFile, -1, renames);
         fake::failCall(fake::Call::DeleteFile, -1);
         EXPECT_FALSE(engine.runUpdate());
@@ -313,20 +385,40 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     EXPECT_FALSE(engine.recoverUpdate());
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.OLD\\a.pac")));
 
-    // A record cut short was written before any rename, and one naming a
-    // file outside the game folder is none of the program's: only the
-    // staged files go.
-    for (const char* record : {"update record 1\r\n+a.pac\r\n",
-                               "update record 1\r\n+..\\a.pac\r\n.\r\n"}) {
+    // A copy that an earlier run left in the backup folder and that cannot
+    // be removed is never taken for this run's: the update stops first.
+    prepare();
+    fake::writeFile(targetOf("~UPDATE.OLD\\a.pac"), "stale");
+    fake::holdOpen(targetOf("~UPDATE.OLD\\a.pac"));
+    EXPECT_FALSE(engine.runUpdate());
+    expectWarning("~UPDATE.OLD\\a.pac\nを削除できませんでした。");
+    EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
+
+    // A record cut short was written before any rename: only the staged
+    // files go. One naming a file of no list (a save, a path) is another
+    // program's: it is left alone, and the player told.
+    const std::pair<const char*, bool> records[] = {
+        {"update record 1\r\n+a.pac\r\n", true},
+        {"update record 1\r\n+..\\a.pac\r\n.\r\n", false},
+        {"update record 1\r\n-save.dat\r\n.\r\n", false}};
+    for (const auto& [record, ours] : records) {
+        SCOPED_TRACE(record);
         fake::reset();
         fake::writeFile(targetOf("a.pac"), "old");
+        fake::writeFile(targetOf("save.dat"), "save");
         fake::writeFile(targetOf("~UPDATE.NEW\\a.pac"), "new a.pac");
         fake::writeFile(targetOf("~UPDATE.LOG"), record);
-        EXPECT_TRUE(engine.recoverUpdate());
+        EXPECT_EQ(ours, engine.recoverUpdate());
         EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
+        EXPECT_EQ("save", fake::readFile(targetOf("save.dat")));
         EXPECT_FALSE(fake::exists("c:\\Games\\a.pac"));
-        expectNoLeftovers();
-        EXPECT_TRUE(fake::shownMessages().empty());
+        if (ours) {
+            expectNoLeftovers();
+            EXPECT_TRUE(fake::shownMessages().empty());
+        } else {
+            expectWarning("はこのアップデートのファイルではないため");
+            EXPECT_EQ(record, fake::readFile(targetOf("~UPDATE.LOG")));
+        }
     }
 }
 
@@ -355,7 +447,7 @@ TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
 // are none: a name is found only in a line of its own form.
 TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
     struct Row {
-        const char* text;
+        std::string text;
         const char* name;
         bool found;
         uint32_t checksum;
@@ -371,6 +463,7 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
         {"a.pac0123ABCD\n", "a.pac", false, 0},
         {"         0123ABCD\n", "", false, 0},
         {"b.pac 0123ABCD\n", "a.pac", false, 0},
+        {std::string("a.pac\0junk 0123ABCD\n", 20), "a.pac", false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
