@@ -3,8 +3,8 @@
 # disc.
 #
 # Usage: scripts/package.sh [--product FILE] [--out FOLDER] [--arch ARCH]
-#            [--sign FILE.pfx [--password-file FILE | --password-env VAR]
-#             [--timestamp URL]] FILES
+#            [--release NAME] [--sign FILE.pfx [--password-file FILE |
+#             --password-env VAR] [--timestamp URL]] FILES
 #
 #   FILES                 a folder with the game's new files: every name the
 #                         product's lists hold (other files are left out,
@@ -15,6 +15,10 @@
 #                         x86_64 (the same sources for 64-bit Windows, which
 #                         the tests run where no 32-bit code can run; not for
 #                         players)
+#   --release NAME        the release's name in the manifest the programs
+#                         carry: one line of printable ASCII (default: the
+#                         time of packaging in UTC, YYYYMMDD-HHMMSS, or
+#                         that of SOURCE_DATE_EPOCH when it is set)
 #   --sign FILE.pfx       signs update.exe and setup.exe (Authenticode) with
 #                         the certificate and key in FILE.pfx
 #   --password-file FILE  FILE.pfx's password: the first line of FILE
@@ -24,10 +28,12 @@
 # It first checks the product file and the files, and refuses with every
 # problem named when a listed file is missing, a name breaks the product
 # file's rules, or a file is too large. Then it builds the release tools
-# (tools/, with the host compiler, in build/tools) and update.exe and
-# setup.exe (release, stripped; in build/package-<product>-<arch>, where
-# <product> is the product file's name without .cmake), signs the programs
-# when asked, and writes into FOLDER, printing each path:
+# (tools/, with the host compiler, in build/tools), writes the release
+# manifest (the release's name and each listed file's size and SHA-256)
+# and builds update.exe and setup.exe with the manifest inside them
+# (release, stripped; in build/package-<product>-<arch>, where <product> is
+# the product file's name without .cmake), signs the programs when asked,
+# and writes into FOLDER, printing each path:
 #
 #   <product>-update/      update.exe and the data folder beside it, with
 #                          every listed file and update.sfv, their CRC-32s
@@ -59,6 +65,8 @@ sign=""
 password_file=""
 password_env=""
 timestamp=""
+release=""
+release_given=0
 tools="$root/build/tools"
 # The engine measures files in 32 bits.
 file_size_limit=4294967295
@@ -99,7 +107,7 @@ finish() {
 }
 
 usage() {
-    sed -n '5,22p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '5,26p' "$0" | sed 's/^# \{0,1\}//' >&2
     echo "package: nothing was written" >&2
     reported=1
     exit 2
@@ -108,12 +116,13 @@ usage() {
 parse_arguments() {
     while [ $# -gt 0 ]; do
         case "$1" in
-            --product|--out|--arch|--sign|--password-file|--password-env|--timestamp)
+            --product|--out|--arch|--release|--sign|--password-file|--password-env|--timestamp)
                 [ $# -ge 2 ] || usage
                 case "$1" in
                     --product) product="$2" ;;
                     --out) out="$2" ;;
                     --arch) arch="$2" ;;
+                    --release) release="$2"; release_given=1 ;;
                     --sign) sign="$2" ;;
                     --password-file) password_file="$2" ;;
                     --password-env) password_env="$2" ;;
@@ -134,6 +143,20 @@ parse_arguments() {
     fi
     if [ -n "$password_file" ] && [ -n "$password_env" ]; then
         die "give the password one way: --password-file or --password-env"
+    fi
+    name_release
+}
+
+# The release's name: --release, or the time of packaging in UTC, which
+# SOURCE_DATE_EPOCH fixes for a packaging that can be made again.
+name_release() {
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ] && ! [[ "$SOURCE_DATE_EPOCH" =~ ^[0-9]+$ ]]; then
+        die "SOURCE_DATE_EPOCH is no time in seconds: $(printf %q "$SOURCE_DATE_EPOCH")"
+    fi
+    [ "$release_given" -eq 1 ] ||
+        release="$(date -u -d "@${SOURCE_DATE_EPOCH:-$(date +%s)}" +%Y%m%d-%H%M%S)"
+    if [ -z "$release" ] || [ "$(printf %s "$release" | LC_ALL=C tr -d ' -~' | wc -c)" -ne 0 ]; then
+        die "a release's name is one line of printable ASCII, not $(printf %q "$release")"
     fi
 }
 
@@ -230,14 +253,25 @@ build_tools() {
         bash -c 'cmake -S "$1" -B "$2" && cmake --build "$2" -j2' tools "$root/tools" "$tools"
 }
 
-# update.exe and setup.exe as players get them (or built for x86_64).
+# The manifest that the programs carry: the release's name and each listed
+# file's size and SHA-256, read from the files folder.
+write_manifest() {
+    echo "== writing the manifest of release $release"
+    mkdir -p "$build"
+    logged "$build/manifest.log" "the release manifest could not be written" \
+        "$tools/release_manifest" "$manifest" "$files" "$distinct" "$PRODUCT_TITLE" \
+        "$PRODUCT_DATA_FOLDER" "$release"
+}
+
+# update.exe and setup.exe as players get them (or built for x86_64), with
+# the manifest inside them.
 build_programs() {
     echo "== building update.exe and setup.exe ($arch, release) in $build"
-    mkdir -p "$build"
     logged "$build.log" "the build failed" bash -c '
         cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/$3-w64-mingw32.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" &&
-        cmake --build "$2" -j2 --target update setup' build "$root" "$build" "$arch" "$product"
+            -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" -DRELEASE_MANIFEST="$5" &&
+        cmake --build "$2" -j2 --target update setup' \
+        build "$root" "$build" "$arch" "$product" "$manifest"
 }
 
 # The programs that go into the release, in $staging/programs: signed when
@@ -251,6 +285,8 @@ prepare_programs() {
         else
             cp "$build/$program" "$programs/$program"
         fi
+        carries_release_manifest "$programs/$program" ||
+            die "$program does not carry the release manifest"
     done
     if [ "$arch" = i686 ] &&
         ! { check_shipped_program "$programs/update.exe" 105 &&
@@ -289,8 +325,20 @@ write_update_folder() {
     while IFS= read -r name; do
         cp -p "$files/$name" "$data/"
     done <"$distinct"
+    check_copies "$data"
     logged "$build/sfv.log" "update.sfv could not be written" \
         "$tools/release_sfv" "$data/update.sfv" "$data" "$distinct"
+}
+
+# The files the release carries are those of the manifest inside the
+# programs: a file the maker changed during the packaging would be refused
+# on every player's machine.
+check_copies() {
+    logged "$build/copies.log" "the copied files could not be read back" \
+        "$tools/release_manifest" "$lists/copies.manifest" "$1" "$distinct" "$PRODUCT_TITLE" \
+        "$PRODUCT_DATA_FOLDER" "$release"
+    cmp -s "$lists/copies.manifest" "$manifest" ||
+        die "files in $files changed while they were packaged"
 }
 
 write_zip() {
@@ -351,6 +399,7 @@ put_in_place() {
     done
     trap 'exit 130' INT TERM
     printf 'wrote %s\n' "${release_items[@]/#/$out/}"
+    echo "release $release"
 }
 
 # Where each name stands: "install 3, update 0".
@@ -418,7 +467,9 @@ main() {
     update_name="$PRODUCT_NAME-update"
     disc_name="$PRODUCT_NAME-disc.iso"
     release_items=("$update_name" "$update_name.zip" "$disc_name")
+    manifest="$build/release.manifest"
     build_tools
+    write_manifest
     build_programs
     write_release
     put_in_place
