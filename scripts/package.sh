@@ -45,8 +45,9 @@
 #
 # The release is written in a folder of its own inside FOLDER and replaces
 # an earlier one only when all of it is written; a refusal or a failure
-# leaves an earlier release as it was and ends with a line saying that
-# nothing was written. It ends with a table of the files, their sizes and
+# before that leaves an earlier release as it was and ends with a line
+# saying that nothing was written, one after it (an interrupt while the
+# table below is printed) a line saying that the release was written. It ends with a table of the files, their sizes and
 # their lists, and the totals of the two install types beside the size
 # table's figures.
 set -eEuo pipefail
@@ -77,13 +78,24 @@ warnings=()
 lists=""
 staging=""
 created_out=0
+# Whether the new release is in place: a later failure leaves it there.
+placed=0
 # Whether the run has said why it stops.
 reported=0
 failed_line=""
 
-# Stops with one line saying that nothing was written.
+# What a run that stops now leaves.
+outcome() {
+    if [ "$placed" -eq 1 ]; then
+        echo "the release was written in $out before this step failed"
+    else
+        echo "nothing was written"
+    fi
+}
+
+# Stops with one line saying why and what was written.
 die() {
-    echo "package: $*; nothing was written" >&2
+    echo "package: $*; $(outcome)" >&2
     reported=1
     exit 1
 }
@@ -92,7 +104,8 @@ finish() {
     local status=$?
     [ -z "$lists" ] || rm -rf "$lists"
     # The earlier release, moved aside, stays when it could not go back.
-    if [ "$status" -ne 0 ] && [ -n "$(ls -A "$staging/previous" 2>/dev/null)" ]; then
+    if [ "$status" -ne 0 ] && [ "$placed" -eq 0 ] &&
+        [ -n "$(ls -A "$staging/previous" 2>/dev/null)" ]; then
         echo "package: the earlier release could not be put back: it is in $staging/previous" >&2
     elif [ -n "$staging" ]; then
         rm -rf "$staging"
@@ -100,8 +113,7 @@ finish() {
     if [ "$status" -ne 0 ]; then
         [ "$created_out" -eq 0 ] || rmdir "$out" 2>/dev/null || true
         [ "$reported" -eq 1 ] ||
-            echo "package: a step failed${failed_line:+ (line $failed_line)};" \
-                "nothing was written" >&2
+            echo "package: a step failed${failed_line:+ (line $failed_line)}; $(outcome)" >&2
     fi
     return "$status"
 }
@@ -378,11 +390,12 @@ restore_previous() {
 }
 
 # Moves the new release into place, the earlier one aside first (renames in
-# one file system); on a failure puts the earlier one back. An interrupt
-# waits until the renames are done.
+# one file system); on a failure puts the earlier one back, and once all is
+# in place removes the earlier one with the staging folder. An interrupt
+# waits until that is done.
 put_in_place() {
     local item moved=()
-    trap '' INT TERM
+    trap '' INT TERM HUP PIPE
     mkdir "$staging/previous"
     for item in "${release_items[@]}"; do
         if [ -e "$out/$item" ] && ! mv -T "$out/$item" "$staging/previous/$item"; then
@@ -397,7 +410,10 @@ put_in_place() {
         fi
         moved+=("$item")
     done
-    trap 'exit 130' INT TERM
+    placed=1
+    rm -rf "$staging"
+    staging=""
+    trap 'exit 130' INT TERM HUP PIPE
     printf 'wrote %s\n' "${release_items[@]/#/$out/}"
     echo "release $release"
 }
@@ -451,7 +467,7 @@ report_install_type() {
 main() {
     trap finish EXIT
     trap 'failed_line=$LINENO' ERR
-    trap 'exit 130' INT TERM
+    trap 'exit 130' INT TERM HUP PIPE
     parse_arguments "$@"
     ensure_packaging_prerequisites ${sign:+osslsigncode} || die "packaging tools are missing"
     [ -f "$product" ] || die "no product file $product"
