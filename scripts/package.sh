@@ -43,6 +43,10 @@
 #                          setup.exe at its root beside the data folder,
 #                          labelled with the product's volume label
 #
+# With SOURCE_DATE_EPOCH set, what it makes itself (the programs, update.sfv,
+# the update folders) is dated at that time in the zip and on the disc; the
+# game's files keep their own times.
+#
 # The release is written in a folder of its own inside FOLDER and replaces
 # an earlier one only when all of it is written; a refusal or a failure
 # before that leaves an earlier release as it was and ends with a line
@@ -300,6 +304,7 @@ prepare_programs() {
         carries_release_manifest "$programs/$program" ||
             die "$program does not carry the release manifest"
     done
+    stamp "$programs/update.exe" "$programs/setup.exe"
     if [ "$arch" = i686 ] &&
         ! { check_shipped_program "$programs/update.exe" 105 &&
             check_shipped_program "$programs/setup.exe" 105 109; } >/dev/null; then
@@ -333,13 +338,21 @@ graft() {
 write_update_folder() {
     local name data="$new/$update_name/$PRODUCT_DATA_FOLDER"
     mkdir -p "$data"
-    cp "$staging/programs/update.exe" "$new/$update_name/"
+    cp -p "$staging/programs/update.exe" "$new/$update_name/"
     while IFS= read -r name; do
         cp -p "$files/$name" "$data/"
     done <"$distinct"
     check_copies "$data"
     logged "$build/sfv.log" "update.sfv could not be written" \
         "$tools/release_sfv" "$data/update.sfv" "$data" "$distinct"
+    stamp "$data/update.sfv" "$data" "$new/$update_name"
+}
+
+# With SOURCE_DATE_EPOCH set, what the run makes itself takes that time as
+# its last write, so that the same files packaged again give the same zip;
+# the game's files keep their own times.
+stamp() {
+    [ -z "${SOURCE_DATE_EPOCH:-}" ] || touch -d "@$SOURCE_DATE_EPOCH" "$@"
 }
 
 # The files the release carries are those of the manifest inside the
