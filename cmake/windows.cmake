@@ -19,6 +19,29 @@ target_link_libraries(platform_win32 PUBLIC base
   user32 gdi32 advapi32 shell32 ole32 uuid winmm comctl32 bcrypt)
 target_link_libraries(core PUBLIC platform_win32)
 
+# The release manifest that scripts/package.sh writes, compiled into both
+# programs as RCDATA IDR_RELEASE_MANIFEST, so that the signature vouches
+# for it. Developer builds leave it empty and carry no such resource.
+set(RELEASE_MANIFEST "" CACHE FILEPATH
+  "The release manifest the programs carry (package.sh sets it; empty: none)")
+set(release_manifest_rc "${product_dir}/release_manifest.rc")
+set(release_manifest_copy "${product_dir}/release.manifest")
+if(RELEASE_MANIFEST)
+  # The copy changes only when the manifest does, and a changed manifest
+  # configures the tree again: the resources are then compiled again.
+  configure_file("${RELEASE_MANIFEST}" "${release_manifest_copy}" COPYONLY)
+  file(CONFIGURE OUTPUT "${release_manifest_rc}" CONTENT
+    "IDR_RELEASE_MANIFEST RCDATA \"${release_manifest_copy}\"\n")
+  set(release_manifest_depends "${release_manifest_rc};${release_manifest_copy}")
+else()
+  file(REMOVE "${release_manifest_copy}")
+  file(CONFIGURE OUTPUT "${release_manifest_rc}" CONTENT
+    "// No release manifest: a developer build.\n")
+  set(release_manifest_depends "${release_manifest_rc}")
+endif()
+set_source_files_properties(resources/update.rc resources/setup.rc PROPERTIES
+  OBJECT_DEPENDS "${release_manifest_depends}")
+
 # update.exe and setup.exe share every source; only their resources differ
 # (the update window, or the setup window with the install options dialog).
 file(GLOB app_sources CONFIGURE_DEPENDS app/*.cpp)

@@ -7,7 +7,7 @@
 #define IDI_PROGRAM_ICON 104
 #define IDD_MAIN_DIALOG 105
 #define IDD_INSTALL_OPTIONS 109
-/* The release manifest that the packager compiles into a release's programs. */
+/* RCDATA: the release manifest, in package builds only. */
 #define IDR_RELEASE_MANIFEST 120
 
 /* Main dialog (the update window and the setup window). */

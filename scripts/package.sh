@@ -3,8 +3,8 @@
 # disc.
 #
 # Usage: scripts/package.sh [--product FILE] [--out FOLDER] [--arch ARCH]
-#            [--sign FILE.pfx [--password-file FILE | --password-env VAR]
-#             [--timestamp URL]] FILES
+#            [--release NAME] [--sign FILE.pfx [--password-file FILE |
+#             --password-env VAR] [--timestamp URL]] FILES
 #
 #   FILES                 a folder with the game's new files: every name the
 #                         product's lists hold (other files are left out,
@@ -15,6 +15,10 @@
 #                         x86_64 (the same sources for 64-bit Windows, which
 #                         the tests run where no 32-bit code can run; not for
 #                         players)
+#   --release NAME        the release's name in the manifest the programs
+#                         carry: one line of printable ASCII (default: the
+#                         time of packaging in UTC, YYYYMMDD-HHMMSS, or
+#                         that of SOURCE_DATE_EPOCH when it is set)
 #   --sign FILE.pfx       signs update.exe and setup.exe (Authenticode) with
 #                         the certificate and key in FILE.pfx
 #   --password-file FILE  FILE.pfx's password: the first line of FILE
@@ -24,10 +28,12 @@
 # It first checks the product file and the files, and refuses with every
 # problem named when a listed file is missing, a name breaks the product
 # file's rules, or a file is too large. Then it builds the release tools
-# (tools/, with the host compiler, in build/tools) and update.exe and
-# setup.exe (release, stripped; in build/package-<product>-<arch>, where
-# <product> is the product file's name without .cmake), signs the programs
-# when asked, and writes into FOLDER, printing each path:
+# (tools/, with the host compiler, in build/tools), writes the release
+# manifest (the release's name and each listed file's size and SHA-256)
+# and builds update.exe and setup.exe with the manifest inside them
+# (release, stripped; in build/package-<product>-<arch>, where <product> is
+# the product file's name without .cmake), signs the programs when asked,
+# and writes into FOLDER, printing each path:
 #
 #   <product>-update/      update.exe and the data folder beside it, with
 #                          every listed file and update.sfv, their CRC-32s
@@ -37,10 +43,15 @@
 #                          setup.exe at its root beside the data folder,
 #                          labelled with the product's volume label
 #
+# With SOURCE_DATE_EPOCH set, what it makes itself (the programs, update.sfv,
+# the update folders) is dated at that time in the zip and on the disc; the
+# game's files keep their own times.
+#
 # The release is written in a folder of its own inside FOLDER and replaces
 # an earlier one only when all of it is written; a refusal or a failure
-# leaves an earlier release as it was and ends with a line saying that
-# nothing was written. It ends with a table of the files, their sizes and
+# before that leaves an earlier release as it was and ends with a line
+# saying that nothing was written, one after it (an interrupt while the
+# table below is printed) a line saying that the release was written. It ends with a table of the files, their sizes and
 # their lists, and the totals of the two install types beside the size
 # table's figures.
 set -eEuo pipefail
@@ -59,6 +70,8 @@ sign=""
 password_file=""
 password_env=""
 timestamp=""
+release=""
+release_given=0
 tools="$root/build/tools"
 # The engine measures files in 32 bits.
 file_size_limit=4294967295
@@ -69,13 +82,24 @@ warnings=()
 lists=""
 staging=""
 created_out=0
+# Whether the new release is in place: a later failure leaves it there.
+placed=0
 # Whether the run has said why it stops.
 reported=0
 failed_line=""
 
-# Stops with one line saying that nothing was written.
+# What a run that stops now leaves.
+outcome() {
+    if [ "$placed" -eq 1 ]; then
+        echo "the release was written in $out before this step failed"
+    else
+        echo "nothing was written"
+    fi
+}
+
+# Stops with one line saying why and what was written.
 die() {
-    echo "package: $*; nothing was written" >&2
+    echo "package: $*; $(outcome)" >&2
     reported=1
     exit 1
 }
@@ -84,7 +108,8 @@ finish() {
     local status=$?
     [ -z "$lists" ] || rm -rf "$lists"
     # The earlier release, moved aside, stays when it could not go back.
-    if [ "$status" -ne 0 ] && [ -n "$(ls -A "$staging/previous" 2>/dev/null)" ]; then
+    if [ "$status" -ne 0 ] && [ "$placed" -eq 0 ] &&
+        [ -n "$(ls -A "$staging/previous" 2>/dev/null)" ]; then
         echo "package: the earlier release could not be put back: it is in $staging/previous" >&2
     elif [ -n "$staging" ]; then
         rm -rf "$staging"
@@ -92,14 +117,13 @@ finish() {
     if [ "$status" -ne 0 ]; then
         [ "$created_out" -eq 0 ] || rmdir "$out" 2>/dev/null || true
         [ "$reported" -eq 1 ] ||
-            echo "package: a step failed${failed_line:+ (line $failed_line)};" \
-                "nothing was written" >&2
+            echo "package: a step failed${failed_line:+ (line $failed_line)}; $(outcome)" >&2
     fi
     return "$status"
 }
 
 usage() {
-    sed -n '5,22p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '5,26p' "$0" | sed 's/^# \{0,1\}//' >&2
     echo "package: nothing was written" >&2
     reported=1
     exit 2
@@ -108,12 +132,13 @@ usage() {
 parse_arguments() {
     while [ $# -gt 0 ]; do
         case "$1" in
-            --product|--out|--arch|--sign|--password-file|--password-env|--timestamp)
+            --product|--out|--arch|--release|--sign|--password-file|--password-env|--timestamp)
                 [ $# -ge 2 ] || usage
                 case "$1" in
                     --product) product="$2" ;;
                     --out) out="$2" ;;
                     --arch) arch="$2" ;;
+                    --release) release="$2"; release_given=1 ;;
                     --sign) sign="$2" ;;
                     --password-file) password_file="$2" ;;
                     --password-env) password_env="$2" ;;
@@ -134,6 +159,20 @@ parse_arguments() {
     fi
     if [ -n "$password_file" ] && [ -n "$password_env" ]; then
         die "give the password one way: --password-file or --password-env"
+    fi
+    name_release
+}
+
+# The release's name: --release, or the time of packaging in UTC, which
+# SOURCE_DATE_EPOCH fixes for a packaging that can be made again.
+name_release() {
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ] && ! [[ "$SOURCE_DATE_EPOCH" =~ ^[0-9]+$ ]]; then
+        die "SOURCE_DATE_EPOCH is no time in seconds: $(printf %q "$SOURCE_DATE_EPOCH")"
+    fi
+    [ "$release_given" -eq 1 ] ||
+        release="$(date -u -d "@${SOURCE_DATE_EPOCH:-$(date +%s)}" +%Y%m%d-%H%M%S)"
+    if [ -z "$release" ] || [ "$(printf %s "$release" | LC_ALL=C tr -d ' -~' | wc -c)" -ne 0 ]; then
+        die "a release's name is one line of printable ASCII, not $(printf %q "$release")"
     fi
 }
 
@@ -230,14 +269,25 @@ build_tools() {
         bash -c 'cmake -S "$1" -B "$2" && cmake --build "$2" -j2' tools "$root/tools" "$tools"
 }
 
-# update.exe and setup.exe as players get them (or built for x86_64).
+# The manifest that the programs carry: the release's name and each listed
+# file's size and SHA-256, read from the files folder.
+write_manifest() {
+    echo "== writing the manifest of release $release"
+    mkdir -p "$build"
+    logged "$build/manifest.log" "the release manifest could not be written" \
+        "$tools/release_manifest" "$manifest" "$files" "$distinct" "$PRODUCT_TITLE" \
+        "$PRODUCT_DATA_FOLDER" "$release"
+}
+
+# update.exe and setup.exe as players get them (or built for x86_64), with
+# the manifest inside them.
 build_programs() {
     echo "== building update.exe and setup.exe ($arch, release) in $build"
-    mkdir -p "$build"
     logged "$build.log" "the build failed" bash -c '
         cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/$3-w64-mingw32.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" &&
-        cmake --build "$2" -j2 --target update setup' build "$root" "$build" "$arch" "$product"
+            -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" -DRELEASE_MANIFEST="$5" &&
+        cmake --build "$2" -j2 --target update setup' \
+        build "$root" "$build" "$arch" "$product" "$manifest"
 }
 
 # The programs that go into the release, in $staging/programs: signed when
@@ -251,7 +301,10 @@ prepare_programs() {
         else
             cp "$build/$program" "$programs/$program"
         fi
+        carries_release_manifest "$programs/$program" ||
+            die "$program does not carry the release manifest"
     done
+    stamp "$programs/update.exe" "$programs/setup.exe"
     if [ "$arch" = i686 ] &&
         ! { check_shipped_program "$programs/update.exe" 105 &&
             check_shipped_program "$programs/setup.exe" 105 109; } >/dev/null; then
@@ -285,12 +338,32 @@ graft() {
 write_update_folder() {
     local name data="$new/$update_name/$PRODUCT_DATA_FOLDER"
     mkdir -p "$data"
-    cp "$staging/programs/update.exe" "$new/$update_name/"
+    cp -p "$staging/programs/update.exe" "$new/$update_name/"
     while IFS= read -r name; do
         cp -p "$files/$name" "$data/"
     done <"$distinct"
+    check_copies "$data"
     logged "$build/sfv.log" "update.sfv could not be written" \
         "$tools/release_sfv" "$data/update.sfv" "$data" "$distinct"
+    stamp "$data/update.sfv" "$data" "$new/$update_name"
+}
+
+# With SOURCE_DATE_EPOCH set, what the run makes itself takes that time as
+# its last write, so that the same files packaged again give the same zip;
+# the game's files keep their own times.
+stamp() {
+    [ -z "${SOURCE_DATE_EPOCH:-}" ] || touch -d "@$SOURCE_DATE_EPOCH" "$@"
+}
+
+# The files the release carries are those of the manifest inside the
+# programs: a file the maker changed during the packaging would be refused
+# on every player's machine.
+check_copies() {
+    logged "$build/copies.log" "the copied files could not be read back" \
+        "$tools/release_manifest" "$lists/copies.manifest" "$1" "$distinct" "$PRODUCT_TITLE" \
+        "$PRODUCT_DATA_FOLDER" "$release"
+    cmp -s "$lists/copies.manifest" "$manifest" ||
+        die "files in $files changed while they were packaged"
 }
 
 write_zip() {
@@ -330,11 +403,12 @@ restore_previous() {
 }
 
 # Moves the new release into place, the earlier one aside first (renames in
-# one file system); on a failure puts the earlier one back. An interrupt
-# waits until the renames are done.
+# one file system); on a failure puts the earlier one back, and once all is
+# in place removes the earlier one with the staging folder. An interrupt
+# waits until that is done.
 put_in_place() {
     local item moved=()
-    trap '' INT TERM
+    trap '' INT TERM HUP PIPE
     mkdir "$staging/previous"
     for item in "${release_items[@]}"; do
         if [ -e "$out/$item" ] && ! mv -T "$out/$item" "$staging/previous/$item"; then
@@ -349,8 +423,12 @@ put_in_place() {
         fi
         moved+=("$item")
     done
-    trap 'exit 130' INT TERM
+    placed=1
+    rm -rf "$staging"
+    staging=""
+    trap 'exit 130' INT TERM HUP PIPE
     printf 'wrote %s\n' "${release_items[@]/#/$out/}"
+    echo "release $release"
 }
 
 # Where each name stands: "install 3, update 0".
@@ -402,7 +480,7 @@ report_install_type() {
 main() {
     trap finish EXIT
     trap 'failed_line=$LINENO' ERR
-    trap 'exit 130' INT TERM
+    trap 'exit 130' INT TERM HUP PIPE
     parse_arguments "$@"
     ensure_packaging_prerequisites ${sign:+osslsigncode} || die "packaging tools are missing"
     [ -f "$product" ] || die "no product file $product"
@@ -418,7 +496,9 @@ main() {
     update_name="$PRODUCT_NAME-update"
     disc_name="$PRODUCT_NAME-disc.iso"
     release_items=("$update_name" "$update_name.zip" "$disc_name")
+    manifest="$build/release.manifest"
     build_tools
+    write_manifest
     build_programs
     write_release
     put_in_place

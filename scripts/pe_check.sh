@@ -3,14 +3,18 @@
 # machine, also on one whose kernel runs no 32-bit code. Source it, then:
 #
 #   check_shipped_program <exe> <dialog id>...
+#   carries_release_manifest <exe>
 #
-# Prints what is wrong and returns non-zero when the program is not a 32-bit
-# (i386) GUI program carrying the given dialog templates, icon group 104,
-# a version block and a manifest.
+# The first prints what is wrong and returns non-zero when the program is
+# not a 32-bit (i386) GUI program carrying the given dialog templates, icon
+# group 104, a version block and a manifest. The second says whether a
+# program of either architecture carries a release manifest (RCDATA 120),
+# as every packaged one does.
 
 # objdump speaks the locale's language (the Wine scripts run under a Japanese
-# one); its words are read here in English, so it runs with LC_ALL=C.
-pe_objdump=i686-w64-mingw32-objdump
+# one); its words are read here in English, so it runs with LC_ALL=C. The
+# x86_64 one reads 32-bit programs too.
+pe_objdump=x86_64-w64-mingw32-objdump
 
 # The resources as "type/name" pairs in decimal ("5/105" is dialog 105),
 # read off objdump's dump of the resource tree: type entries are indented
@@ -46,4 +50,8 @@ check_shipped_program() {
         return 1
     fi
     echo "$exe: i386, Windows GUI, resources $(tr '\n' ' ' <<<"$resources")"
+}
+
+carries_release_manifest() {
+    grep -qx 10/120 <<<"$(pe_resources "$1")"
 }

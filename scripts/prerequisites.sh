@@ -10,20 +10,20 @@
 #
 # Each installs what is missing when run as root; otherwise it says exactly
 # what to run and fails. Packaging needs the cross compilers, CMake, the
-# host compiler with minizip and zlib (for the release tools), zlib for the
-# cross compilers and xorriso. The tests need besides: GoogleTest, Wine
-# (wine32 needs the i386 architecture, which the first adds), a display,
-# the ja_JP.UTF-8 locale (which the first generates) and the tools that
-# check a release as players would. Both toolchains and both Wine loaders
-# are installed on every machine: the 32-bit build always ships, and the
-# 64-bit one runs the tests where 32-bit code cannot run.
+# host compiler with minizip, zlib and OpenSSL's libcrypto (for the release
+# tools), zlib for the cross compilers and xorriso. The tests need besides:
+# GoogleTest, Wine (wine32 needs the i386 architecture, which the first
+# adds), a display, the ja_JP.UTF-8 locale (which the first generates) and
+# the tools that check a release as players would. Both toolchains and both
+# Wine loaders are installed on every machine: the 32-bit build always
+# ships, and the 64-bit one runs the tests where 32-bit code cannot run.
 #
 # A process that found the locale missing cannot switch to it once it has
 # been generated (glibc remembers the failure), so restart_after_new_locale
 # starts the script again, once, in a fresh process when the locale is new.
 
 packaging_packages=(cmake g++ mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                    libminizip-dev zlib1g-dev libz-mingw-w64-dev xorriso)
+                    libminizip-dev zlib1g-dev libssl-dev libz-mingw-w64-dev xorriso)
 test_packages=(googletest libgtest-dev wine wine32 wine64 xvfb xauth locales
                fuseiso fuse-overlayfs unzip python3 cksfv openssl osslsigncode)
 locale_generated=0

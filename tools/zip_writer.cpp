@@ -31,6 +31,8 @@ constexpr uLong kDosFolder = 0x10;
 // An entry of this many bytes or more needs Zip64 sizes.
 constexpr std::uintmax_t kZip64Size = 0xFFFFFFFFu;
 constexpr size_t kChunk = 64 * 1024;
+constexpr int kDosFirstYear = 1980;
+constexpr int kDosLastYear = 2107;
 
 bool fail(const std::string& what) {
     std::fprintf(stderr, "release_zip: %s\n", what.c_str());
@@ -44,14 +46,35 @@ bool isAscii(const std::string& text) {
     return true;
 }
 
+// An MS-DOS date holds the years 1980 to 2107: a time outside them (a file
+// stamped at 0 for a reproducible build) takes the nearest one it holds
+// instead of a year that wraps around.
+std::tm dosRange(const std::tm& local) {
+    std::tm clamped{};
+    if (local.tm_year + 1900 < kDosFirstYear) {
+        clamped.tm_year = kDosFirstYear - 1900;
+        clamped.tm_mday = 1;
+    } else if (local.tm_year + 1900 > kDosLastYear) {
+        clamped.tm_year = kDosLastYear - 1900;
+        clamped.tm_mon = 11;
+        clamped.tm_mday = 31;
+        clamped.tm_hour = 23;
+        clamped.tm_min = 59;
+        clamped.tm_sec = 58;
+    } else {
+        clamped = local;
+    }
+    return clamped;
+}
+
 // The entry's time: the source's last write, in local time as MS-DOS kept it.
 bool entryInfo(const std::filesystem::path& source, bool folder, zip_fileinfo& info) {
     struct stat status;
-    if (stat(source.c_str(), &status) != 0) {
+    std::tm written;
+    if (stat(source.c_str(), &status) != 0 || localtime_r(&status.st_mtime, &written) == nullptr) {
         return fail("cannot read the times of " + source.string());
     }
-    std::tm local;
-    localtime_r(&status.st_mtime, &local);
+    const std::tm local = dosRange(written);
     info = zip_fileinfo{};
     info.tmz_date.tm_sec = static_cast<uInt>(local.tm_sec);
     info.tmz_date.tm_min = static_cast<uInt>(local.tm_min);

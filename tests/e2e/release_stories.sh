@@ -1,7 +1,7 @@
 # The release stories: what scripts/package.sh makes, used under Wine the
-# way a player uses it. Source it after wine_env.sh and disc_files.sh; then,
-# with the Windows tests' prefix prepared (wine_env) and their tree built,
-# call
+# way a player uses it. Source it after wine_env.sh, disc_files.sh and
+# pe_check.sh; then, with the Windows tests' prefix prepared (wine_env) and
+# their tree built, call
 #
 #   release_story_disc <tree> <work folder>
 #   release_story_update <tree> <work folder>
@@ -219,6 +219,8 @@ release_story_update() {
     for name in "$download/$PRODUCT_NAME-update/update.exe" "$work/setup.exe"; do
         osslsigncode verify -CAfile "$work/certificate/cert.pem" -in "$name" >/dev/null 2>&1 ||
             story_fail "the signature of $name does not verify" || return 1
+        carries_release_manifest "$name" || story_fail "$name carries no release manifest" ||
+            return 1
     done
 
     game="$WINEPREFIX/drive_c/Games/$PRODUCT_DATA_FOLDER"
