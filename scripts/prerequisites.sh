@@ -43,7 +43,7 @@ enable_japanese_locale() {
     elif ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
         echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
     fi
-    locale-gen
+    locale-gen || return 1
     locale_generated=1
 }
 
@@ -67,10 +67,9 @@ missing_packages() {
 install_packages() {
     echo "Installing: $*"
     if printf '%s\n' "$@" | grep -qx 'wine32'; then
-        dpkg --add-architecture i386
+        dpkg --add-architecture i386 || return 1
     fi
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y "$@"
+    apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y "$@"
 }
 
 # Says what to run as root to install the packages given and, when the
@@ -107,7 +106,10 @@ ensure_packages() {
         explain_missing "$need_locale" "${missing[@]}"
         return 1
     fi
-    [ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
+    # Each failure returns: a caller in a condition has no errexit here.
+    if [ ${#missing[@]} -ne 0 ]; then
+        install_packages "${missing[@]}" || return 1
+    fi
     [ "$need_locale" -eq 0 ] || enable_japanese_locale
 }
 
