@@ -208,7 +208,7 @@ source_version_listed() {
 # reads the lists again; otherwise it says what to run.
 ensure_source_listed() {
     local source="$1" version="$2" entries file
-    source_version_listed "$source" "$version" && return 0
+    [ -z "$(listed_source_versions "$source" "$version")" ] || return 0
     if ! deb_src_configured; then
         entries="$(deb_src_entries)"
         file="$(deb_src_entry_file)"
@@ -232,12 +232,27 @@ ensure_source_listed() {
         return 1
     fi
     apt-get update || return 1
-    if ! source_version_listed "$source" "$version"; then
-        echo "Debian's mirror no longer offers the source package $source $version that" \
-            "the installed zstd was built from; upgrade it: apt-get install -y zstd" \
+    if [ -z "$(listed_source_versions "$source" "$version")" ]; then
+        echo "Debian's mirror offers no source package $source of the release ${version%-*}" \
+            "that the installed zstd was built from; upgrade it: apt-get install -y zstd" \
             "libzstd-dev" >&2
         return 1
     fi
+}
+
+# The versions of the source package to try for the version given, one a
+# line: that one where apt's lists hold it, then the others they hold of the
+# same upstream release (the part before the last "-"), newest first. The
+# mirror may carry a security update's binary packages but not its
+# sources; the zstd is then the same, without Debian's later patches.
+listed_source_versions() {
+    local source="$1" version="$2"
+    source_version_listed "$source" "$version" && echo "$version"
+    apt-cache showsrc --only-source "$source" 2>/dev/null | sed -n 's/^Version: //p' |
+        awk -v upstream="${version%-*}" -v exact="$version" '{
+            listed = $0; sub(/-[^-]*$/, "", listed)
+            if (listed == upstream && $0 != exact) print }' | sort -u |
+        sort -r -V
 }
 
 # Fetches the source package given at the version given into a folder of
@@ -270,26 +285,38 @@ unpack_zstd_sources() {
         status=1
     fi
     rm -rf "$work"
-    if [ "$status" -ne 0 ]; then
-        echo "The sources of libzstd $version could not be fetched or unpacked. The" \
-            "Windows builds compile the zstd decoder from exactly the version of the" \
-            "installed zstd, and from no other" >&2
-    fi
     return "$status"
 }
 
 # Unpacks the sources of the installed zstd into
 # build/third_party/libzstd-<version> and points build/third_party/libzstd
-# at them; does nothing when they are there. Older versions' folders go.
+# at them; does nothing when they are there (the file zstd-version in the
+# folder names the installed version they serve). Older versions' folders
+# go.
 ensure_zstd_sources() {
-    local version name
+    local version fetched="" candidate name
     version="$(zstd_source_version)" || return 1
-    name="libzstd-${version#*:}"
-    if [ ! -d "$third_party/$name/lib/decompress" ]; then
-        ensure_source_listed libzstd "$version" || return 1
-        unpack_zstd_sources "$version" "$name" || return 1
+    [ "$(cat "$zstd_sources_link/zstd-version" 2>/dev/null)" != "$version" ] || return 0
+    ensure_source_listed libzstd "$version" || return 1
+    while read -r candidate; do
+        name="libzstd-${candidate#*:}"
+        if [ -d "$third_party/$name/lib/decompress" ] ||
+            unpack_zstd_sources "$candidate" "$name"; then
+            fetched="$candidate"
+            break
+        fi
+    done < <(listed_source_versions libzstd "$version")
+    if [ -z "$fetched" ]; then
+        echo "No sources of the zstd release ${version%-*} (the installed zstd is $version)" \
+            "could be fetched from Debian's mirror; the Windows builds compile the zstd" \
+            "decoder from them" >&2
+        return 1
     fi
-    [ "$(readlink "$zstd_sources_link" 2>/dev/null)" != "$name" ] || return 0
+    if [ "$fetched" != "$version" ]; then
+        echo "Debian's mirror serves no sources of libzstd $version, the installed zstd;" \
+            "the decoder is built from $fetched, the same zstd release"
+    fi
+    printf '%s\n' "$version" >"$third_party/$name/zstd-version" || return 1
     ln -sfn "$name" "$zstd_sources_link.new" && mv -T "$zstd_sources_link.new" "$zstd_sources_link" ||
         return 1
     find "$third_party" -maxdepth 1 -name 'libzstd-*' ! -name "$name" -exec rm -rf {} + || true
