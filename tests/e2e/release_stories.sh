@@ -168,6 +168,47 @@ story_failures_keep_release() {
         story_fail "a failed packaging changed the release in $2"
 }
 
+# Changes one byte in the middle of a file, as a mirror that swaps a file
+# would, and makes the checksum file of its folder anew to match, names in
+# code page 932: the file, the checksum file.
+story_tamper() {
+    python3 - "$1" "$2" <<'EOF' || story_fail "cannot change $1"
+import os, sys, zlib
+path, sfv = sys.argv[1], sys.argv[2]
+data = bytearray(open(path, "rb").read())
+data[len(data) // 2] ^= 0x01
+open(path, "wb").write(data)
+name = os.path.basename(path).encode("cp932")
+lines = open(sfv, "rb").read().split(b"\r\n")
+lines = [line if not line.startswith(name + b" ") else
+         name + b" %08X" % zlib.crc32(data) for line in lines]
+open(sfv, "wb").write(b"\r\n".join(lines))
+EOF
+}
+
+# A copy of the signed setup.exe beside a copy of the data folder with one
+# byte of a file changed and update.sfv to match: setup.exe, installing
+# from its own folder, says the install failed and leaves no listed file:
+# the release's work folder, its data folder, setup.exe, the driver.
+story_tampered_install_refused() {
+    local work="$1" data="$2" folder="$WINEPREFIX/drive_c/disc-copy" first
+    local installed="$WINEPREFIX/drive_c/Program Files/$PRODUCT_MAKER/$PRODUCT_DATA_FOLDER"
+    rm -rf "$folder" "$installed"
+    mkdir -p "$folder" && cp "$3" "$folder/setup.exe" && cp -r "$data" "$folder/" ||
+        story_fail "cannot copy the disc's files" || return 1
+    first="$(head -n 1 "$work/product/install-list.txt")"
+    story_tamper "$folder/$PRODUCT_DATA_FOLDER/$first" "$folder/$PRODUCT_DATA_FOLDER/update.sfv" ||
+        return 1
+    wine_server_stop
+    story_in_display wine "$4" install "C:\\disc-copy\\setup.exe" - >"$work/tampered-install.log" 2>&1
+    cat "$work/tampered-install.log"
+    grep -qF "インストールが正常に行われませんでした。" "$work/tampered-install.log" ||
+        story_fail "setup.exe installed from a changed folder" || return 1
+    [ -z "$(ls -A "$installed" 2>/dev/null)" ] ||
+        story_fail "the refused install left files in $installed" || return 1
+    rm -rf "$folder"
+}
+
 # The second product, with Japanese names, packaged and signed by
 # package.sh with an unlisted file in its folder. The zip unpacks as a
 # Japanese Windows unpacks it into exactly the listed files, update.exe and
@@ -176,7 +217,7 @@ story_failures_keep_release() {
 # zip, runs on a registered game of old files: Update brings every listed
 # file and the completion box.
 release_story_update() {
-    local tree="$1" work="$2/update" driver="$1/demo_driver.exe" game key name download
+    local tree="$1" work="$2/update" driver="$1/demo_driver.exe" game key name download tampered
     local product="$release_stories_root/tests/products/hoshimi.cmake" release data
     rm -rf "$work"
     cmake -DPRODUCT="$product" -DPRODUCT_OUT="$work/product" \
@@ -222,6 +263,9 @@ release_story_update() {
         carries_release_manifest "$name" || story_fail "$name carries no release manifest" ||
             return 1
     done
+    ! osslsigncode verify -CAfile "$work/certificate/cert.pem" -in "$tree/update.exe" \
+        >/dev/null 2>&1 || story_fail "an unsigned update.exe passes as the signed one" || return 1
+    story_tampered_install_refused "$work" "$data" "$work/setup.exe" "$driver" || return 1
 
     game="$WINEPREFIX/drive_c/Games/$PRODUCT_DATA_FOLDER"
     key="HKLM\\$PRODUCT_REGISTRY_KEY"
@@ -234,6 +278,22 @@ release_story_update() {
         wine reg add "$key" /v InstType /t REG_DWORD /d 2 /f >/dev/null 2>&1 ||
         story_fail "cannot register the game" || return 1
     wine_server_stop
+
+    # The same release from a mirror that changed one file and its line in
+    # update.sfv: refused, and every game file stays old.
+    tampered="$WINEPREFIX/drive_c/tampered"
+    rm -rf "$tampered" && mkdir -p "$tampered" && cp -r "$download/$PRODUCT_NAME-update" "$tampered/" ||
+        story_fail "cannot copy the release" || return 1
+    story_tamper "$tampered/$PRODUCT_NAME-update/$PRODUCT_DATA_FOLDER/$(tail -n 1 "$work/distinct.txt")" \
+        "$tampered/$PRODUCT_NAME-update/$PRODUCT_DATA_FOLDER/update.sfv" || return 1
+    story_in_display wine "$driver" update "C:\\tampered\\$PRODUCT_NAME-update\\update.exe" - \
+        >"$work/tampered-update.log" 2>&1
+    cat "$work/tampered-update.log"
+    grep -qF "が壊れているか、見つかりません。" "$work/tampered-update.log" ||
+        story_fail "update.exe took a changed file" || return 1
+    for name in "${names[@]}"; do
+        [ "$(cat "$game/$name")" = "old $name" ] || story_fail "$name changed" || return 1
+    done
 
     story_in_display wine "$driver" update "C:\\download\\$PRODUCT_NAME-update\\update.exe" - \
         >"$work/driver.log" 2>&1 ||

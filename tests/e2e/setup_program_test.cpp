@@ -468,5 +468,52 @@ TEST_F(SetupInItsInstallFolder, InstallsAndUninstallsWithoutEmptyingOrDeletingIt
     EXPECT_EQ(program.exitCode(), 0u);
 }
 
+// An update killed in its replace step left the registered game a mix:
+// grd.pac new with its old file in the backup folder, the first update file
+// new with no old one. While the game holds grd.pac, setup.exe says it
+// cannot put it back and ends before its window, so that nothing is
+// installed over the update; started again, it puts both back before its
+// window shows, and nothing of the update is left.
+class SetupAfterAKilledUpdate : public SetupProgram {
+protected:
+    void launch() override {
+        ASSERT_TRUE(makeFolder(joinPath(kGameFolder, "~UPDATE.OLD")));
+        ASSERT_TRUE(writeRecord(kGameFolder, discFolder, 2));
+        const std::string record = std::string("update record 1\r\n+grd.pac\r\n-") + added +
+                                   "\r\n.\r\n";
+        ASSERT_TRUE(writeWholeFile(joinPath(kGameFolder, "~UPDATE.LOG"), record) &&
+                    writeWholeFile(joinPath(kGameFolder, "~UPDATE.OLD\\grd.pac"), "old") &&
+                    writeWholeFile(joinPath(kGameFolder, "grd.pac"), "new") &&
+                    writeWholeFile(joinPath(kGameFolder, added), "new"));
+        ASSERT_TRUE(makeFolder(scratch.pathOf("setup")));
+        ASSERT_NO_FATAL_FAILURE(copyBuilt("setup.exe", setupPath));
+    }
+
+    const char* const added = ProductConfig::updateList[0];
+};
+
+TEST_F(SetupAfterAKilledUpdate, TheStartPutsItBackBeforeTheWindowOrEnds) {
+    HANDLE held = CreateFileA(joinPath(kGameFolder, "grd.pac").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(program.start(setupPath));
+    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirm,
+        "アップデートが途中で止まっています。\ngrd.pac\nを元に戻せませんでした。\n"
+        "ゲームを終了してから、もう一度アップデートを起動してください。"));
+    EXPECT_EQ(program.exitCode(), 1u) << "setup went on over an update it could not put back";
+    CloseHandle(held);
+
+    ASSERT_NO_FATAL_FAILURE(startProgram(program, setupPath));
+    EXPECT_EQ(readWholeFile(joinPath(kGameFolder, "grd.pac")), "old");
+    EXPECT_FALSE(fileExists(joinPath(kGameFolder, added)));
+    for (const char* left : {"~UPDATE.LOG", "~UPDATE.OLD", "~UPDATE.NEW"}) {
+        const std::string path = joinPath(kGameFolder, left);
+        EXPECT_FALSE(fileExists(path) || folderExists(path)) << left << " was left";
+    }
+
+    ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
+    EXPECT_EQ(program.exitCode(), 0u);
+}
+
 }  // namespace
 }  // namespace e2e

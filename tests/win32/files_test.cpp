@@ -107,6 +107,20 @@ TEST(FileOperations, RecordsSizesAndNamesAsTheUpdateNeedsThem) {
     EXPECT_EQ("+a.pac\r\n", readWholeFile(record));
     EXPECT_FALSE(platform::writeFileToDisk(folder.pathOf("no\\such\\x").c_str(), "x", 1));
 
+    // Flushed to the disk: a file and a folder that are there.
+    EXPECT_TRUE(platform::flushFileToDisk(record.c_str()));
+    EXPECT_TRUE(platform::flushFolderToDisk(folder.path().c_str()));
+    EXPECT_FALSE(platform::flushFileToDisk(folder.pathOf("missing").c_str()));
+
+    // The system's SHA-256, of bytes given in pieces.
+    unsigned char digest[platform::kSha256Bytes];
+    platform::Sha256* sha = platform::startSha256();
+    ASSERT_NE(nullptr, sha);
+    EXPECT_TRUE(platform::addToSha256(sha, "a", 1) && platform::addToSha256(sha, "bc", 2));
+    ASSERT_TRUE(platform::finishSha256(sha, digest));
+    EXPECT_EQ(0xba, digest[0]);
+    EXPECT_EQ(0xad, digest[31]);
+
     // Letter case aside, full-width letters too, as the system compares.
     EXPECT_TRUE(platform::sameFileName("ＡＢＣ.pac", "ａｂｃ.PAC"));
     EXPECT_FALSE(platform::sameFileName("表.pac", "衣.pac"));
