@@ -10,6 +10,7 @@
 #include "app/static_colours.h"
 #include "app/window_layout.h"
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
@@ -44,8 +45,8 @@ void showSetupButtons(HWND dialog, bool installed) {
 // The folder an install would use: the chosen base, the maker, the game.
 void showInstallPath(HWND dialog) {
     char path[kTextCapacity];
-    formatText(path, sizeof path, "%s\\%s\\%s", setupEngine.installBase,
-               ProductConfig::makerName, ProductConfig::dataFolderName);
+    joinPath(path, sizeof path, setupEngine.installBase, ProductConfig::makerName,
+             ProductConfig::dataFolderName);
     SetDlgItemTextA(dialog, IDC_INSTALL_PATH, path);
 }
 

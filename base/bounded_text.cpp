@@ -33,11 +33,11 @@ bool formatText(char* buffer, size_t capacity, const char* format, ...) {
     return static_cast<size_t>(length) < capacity;
 }
 
-namespace {
-
 bool isLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
+
+namespace {
 
 // Walks the text character by character and remembers the last backslash
 // and the start of the last character.

@@ -16,6 +16,8 @@ bool formatText(char* buffer, size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
+// Whether the byte starts a double-byte character of code page 932.
+bool isLeadByte(unsigned char byte);
 // Paths are in code page 932, where the second byte of a double-byte
 // character may be 0x5C, the backslash; these two look only at real ones.
 //

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 
 SetupEngine setupEngine;
 
@@ -77,7 +78,7 @@ void SetupEngine::initialize(const char* const* installList, const char* const* 
     // source stays unknown (empty) rather than becoming the current drive's.
     char source[kPathCapacity];
     if (sourceDir[0] != '\0' &&
-        formatText(source, sizeof source, "%s\\%s", sourceDir, dataFolder)) {
+        joinPath(source, sizeof source, sourceDir, dataFolder)) {
         copyText(sourceDir, sizeof sourceDir, source);
     }
     // Only the trace hook reads this path, so a cut text does no harm.

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/setup_engine.h"
 
 namespace {
@@ -56,8 +57,7 @@ namespace {
 bool sourceHoldsExecutable(const char* sourceDir, const char* dataFolderName,
                            const char* executable) {
     char testPath[kTextCapacity];
-    if (!formatText(testPath, sizeof testPath, "%s\\%s\\%s", sourceDir, dataFolderName,
-                    executable)) {
+    if (!joinPath(testPath, sizeof testPath, sourceDir, dataFolderName, executable)) {
         return false;
     }
     return platform::canOpenForReading(testPath);

@@ -2,6 +2,7 @@
 // is composed whole in its buffer or not at all: a path that would not fit
 // opens nothing, since a cut one would name another file.
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/setup_engine.h"
 
 namespace {
@@ -11,8 +12,8 @@ const char* const readmeName = "readme.txt";
 const char* const manualPage = "\\manual\\manual.html";
 
 // folder\name into path; false when the folder is unknown or it does not fit.
-bool joinPath(char* path, size_t capacity, const char* folder, const char* name) {
-    return folder[0] != '\0' && formatText(path, capacity, "%s\\%s", folder, name);
+bool joinKnownPath(char* path, size_t capacity, const char* folder, const char* name) {
+    return folder[0] != '\0' && joinPath(path, capacity, folder, name);
 }
 
 }  // namespace
@@ -33,7 +34,7 @@ bool SetupEngine::shellOpen(const char* path, const char* parameters) {
 bool SetupEngine::startGame() {
     if (installFiles == nullptr || installFiles[kGameEntry][0] == '\0') return false;
     char game[kPathCapacity];
-    if (!joinPath(game, sizeof game, installDir, installFiles[kGameEntry])) return false;
+    if (!joinKnownPath(game, sizeof game, installDir, installFiles[kGameEntry])) return false;
     // The game starts in the current directory, which the shell is not told
     // otherwise: make it the install folder first.
     platform::changeDirectory(installDir);
@@ -43,7 +44,7 @@ bool SetupEngine::startGame() {
 bool SetupEngine::openReadme() {
     const char* folder = installState != 0 ? installDir : sourceDir;
     char readme[kPathCapacity];
-    if (!joinPath(readme, sizeof readme, folder, readmeName)) return false;
+    if (!joinKnownPath(readme, sizeof readme, folder, readmeName)) return false;
     return shellOpen(readme, "");
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/setup_engine.h"
 
 namespace {
@@ -48,8 +49,9 @@ bool SetupEngine::createShortcut(const char* linkFolder, const char* targetFolde
                                  const char* targetFile, const char* linkName) {
     char target[kPathCapacity];
     char linkFile[kPathCapacity];
-    if (!formatText(target, sizeof target, "%s\\%s", targetFolder, targetFile) ||
-        !formatText(linkFile, sizeof linkFile, "%s\\%s.lnk", linkFolder, linkName)) {
+    if (!joinPath(target, sizeof target, targetFolder, targetFile) ||
+        !joinPath(linkFile, sizeof linkFile, linkFolder, linkName) ||
+        !appendText(linkFile, sizeof linkFile, ".lnk")) {
         return false;
     }
     return platform::saveShellLink(linkFile, target, targetFolder);
@@ -75,8 +77,8 @@ bool SetupEngine::createShortcutGroup(int folderKind) {
 
     char makerFolder[kPathCapacity];
     char productFolder[kPathCapacity];
-    if (!formatText(makerFolder, sizeof makerFolder, "%s\\%s", shellFolder, makerName) ||
-        !formatText(productFolder, sizeof productFolder, "%s\\%s", makerFolder, productName)) {
+    if (!joinPath(makerFolder, sizeof makerFolder, shellFolder, makerName) ||
+        !joinPath(productFolder, sizeof productFolder, makerFolder, productName)) {
         return false;
     }
     platform::makeDirectory(makerFolder);
@@ -93,7 +95,7 @@ bool SetupEngine::readShortcutWorkingDirectory(int folderKind, const char* relat
     int csidl = 0;
     if (!csidlOfFolderKind(folderKind, csidl)) return false;
     if (!getSpecialFolderPath(csidl, folder, sizeof folder)) return false;
-    if (!formatText(linkFile, sizeof linkFile, "%s\\%s", folder, relativeLink)) return false;
+    if (!joinPath(linkFile, sizeof linkFile, folder, relativeLink)) return false;
     return readLinkWorkingDirectory(linkFile, output, capacity);
 }
 
@@ -102,18 +104,19 @@ bool SetupEngine::readShortcutWorkingDirectory(int folderKind, const char* relat
 // another product's group stays. Nothing is reported.
 void SetupEngine::removeShortcutGroup() {
     if (!getSpecialFolderPath(kCsidlCommonPrograms, shellFolder, sizeof shellFolder)) return;
+    char group[kPathCapacity];
     char path[kPathCapacity];
     const char* const linkNames[] = {productName, readmeLinkName, uninstallLinkName};
-    for (const char* linkName : linkNames) {
-        if (formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", shellFolder, makerName,
-                       productName, linkName)) {
-            platform::deleteFile(path);
+    if (joinPath(group, sizeof group, shellFolder, makerName, productName)) {
+        for (const char* linkName : linkNames) {
+            if (joinPath(path, sizeof path, group, linkName) &&
+                appendText(path, sizeof path, ".lnk")) {
+                platform::deleteFile(path);
+            }
         }
+        platform::removeDirectory(group);
     }
-    if (formatText(path, sizeof path, "%s\\%s\\%s", shellFolder, makerName, productName)) {
-        platform::removeDirectory(path);
-    }
-    if (formatText(path, sizeof path, "%s\\%s", shellFolder, makerName)) {
+    if (joinPath(path, sizeof path, shellFolder, makerName)) {
         platform::removeDirectory(path);
     }
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/setup_engine.h"
 #include "transfer/copy_digest.h"
 #include "transfer/install_copy.h"
@@ -81,10 +82,6 @@ void walkInstallList(const SetupEngine& engine, int first, int end, Visit visit)
     }
 }
 
-bool composePath(char* path, const char* folder, const char* name) {
-    return formatText(path, kPathCapacity, "%s\\%s", folder, name);
-}
-
 // ---- The copy thread ------------------------------------------------------
 
 // Set by the copy thread when a file whose source exists was not copied (or
@@ -110,7 +107,7 @@ bool fileMatches(const char* path, const ManifestFile& expected) {
 bool copyThroughTemporary(SetupEngine& engine, const char* target, const char* source,
                           CopyDigest& digest) {
     char temporary[kPathCapacity];
-    if (!composePath(temporary, engine.installDir, kUpdateTemporaryName)) return false;
+    if (!joinPath(temporary, kPathCapacity, engine.installDir, kUpdateTemporaryName)) return false;
     platform::setAttributesNormal(temporary);
     bool copied = engine.copyFile(temporary, source, &digest);
     // A cut-short copy never takes the place of what may be its own source.
@@ -130,8 +127,8 @@ bool copyEntry(SetupEngine& engine, const char* name, const ReleaseManifest* man
     recordCurrentFileName(name);
     char target[kPathCapacity];
     char source[kPathCapacity];
-    if (!composePath(target, engine.installDir, name) ||
-        !composePath(source, engine.sourceDir, name)) {
+    if (!joinPath(target, kPathCapacity, engine.installDir, name) ||
+        !joinPath(source, kPathCapacity, engine.sourceDir, name)) {
         return false;
     }
     const ManifestFile* expected = nullptr;
@@ -261,7 +258,7 @@ uint32_t SetupEngine::sumSelectedSizes() const {
     uint32_t total = 0;
     walkInstallList(*this, firstFile, endFile, [&](const char* name, bool selected) {
         char source[kPathCapacity];
-        if (selected && composePath(source, sourceDir, name)) total += fileSize(source);
+        if (selected && joinPath(source, kPathCapacity, sourceDir, name)) total += fileSize(source);
         return true;
     });
     return total;

@@ -2,10 +2,10 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
-#include "transfer/file_names.h"
 #include "transfer/install_flow.h"
 #include "transfer/same_file.h"
 #include "transfer/reserved_names.h"
@@ -46,37 +46,12 @@ void reportTooLittleSpace(const SetupEngine& engine) {
     report(engine.dialogWindow, text, kConfirmCaption);
 }
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-bool isDriveLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// True for a folder that deletions may work in: "X:\" followed by at least
-// one real folder name, and nothing that climbs. An empty or relative folder,
-// or a drive root, would let the listed names resolve outside the game.
-bool isDeletableFolder(const char* folder) {
-    if (!isDriveLetter(folder[0]) || folder[1] != ':' || !isSeparator(folder[2])) return false;
-    bool named = false;
-    const char* begin = folder + 3;
-    for (const char* at = begin;; ++at) {
-        if (*at != '\0' && !isSeparator(*at)) continue;
-        PathComponent component = classifyComponent(begin, at);
-        if (component == PathComponent::Climb) return false;
-        named = named || component == PathComponent::Name;
-        if (*at == '\0') return named;
-        begin = at + 1;
-    }
-}
-
 // True when the file at path may be the install's source of that name:
 // setup run from the folder it installs into. Deleting it would delete the
 // package itself, so a file that cannot be told apart from it is kept.
 bool isOwnSource(const char* sourceDir, const char* name, const char* path) {
     char source[kPathCapacity];
-    return formatText(source, sizeof source, "%s\\%s", sourceDir, name) &&
+    return joinPath(source, sizeof source, sourceDir, name) &&
            compareFiles(source, path) != FileSameness::Different;
 }
 
@@ -85,7 +60,7 @@ bool isOwnSource(const char* sourceDir, const char* name, const char* path) {
 // on purpose and does not count, nor does a name that is not plain.
 bool deleteListedFile(const char* folder, const char* name, const char* sourceDir) {
     char path[kPathCapacity] = {};
-    if (!isPlainName(name) || !formatText(path, sizeof path, "%s\\%s", folder, name)) return true;
+    if (!isPlainName(name) || !joinPath(path, sizeof path, folder, name)) return true;
     if (platform::findPath(path) == platform::Presence::Missing) return true;
     if (isOwnSource(sourceDir, name, path)) return true;
     platform::setAttributesNormal(path);
@@ -142,8 +117,7 @@ void removeEmptyGameFolders(const SetupEngine& engine) {
 // Joins installBase, the maker and the data folder into installDir; false,
 // leaving installDir as it was, when the result does not fit.
 bool composeInstallDir(SetupEngine& engine, char* composed, size_t capacity) {
-    formatText(composed, capacity, "%s\\%s\\%s", engine.installBase, engine.makerName,
-               engine.dataFolder);
+    joinPath(composed, capacity, engine.installBase, engine.makerName, engine.dataFolder);
     if (std::strlen(composed) >= sizeof engine.installDir) return false;
     return copyText(engine.installDir, sizeof engine.installDir, composed);
 }
@@ -183,7 +157,7 @@ bool SetupEngine::createFolderPath(const char* folder) {
 }
 
 const char* SetupEngine::deleteInstalledFiles(const char* folder) {
-    if (!isDeletableFolder(folder)) return nullptr;
+    if (!isFolderBelowRoot(folder)) return nullptr;
     const char* firstLeft = nullptr;
     deleteListedFiles(installFiles, folder, sourceDir, firstLeft);
     deleteListedFiles(updateFiles, folder, sourceDir, firstLeft);
@@ -246,7 +220,7 @@ bool SetupEngine::runInstall() {
 bool SetupEngine::runUninstall() {
     // A record whose folder is not an absolute game folder is refused before
     // anything is asked or touched.
-    if (!isDeletableFolder(installDir)) {
+    if (!isFolderBelowRoot(installDir)) {
         report(dialogWindow,
                "インストール先のフォルダが正しくありません。\nアンインストールは行われませんでした。",
                kConfirmCaption);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "transfer/file_names.h"
+#include "base/paths.h"
 
 namespace {
 

@@ -24,3 +24,7 @@ inline constexpr char kBackupFolderName[] = "~UPDATE.OLD";
 inline constexpr char kUpdateRecordName[] = "~UPDATE.LOG";
 // The release's checksum file, in the data folder beside update.exe.
 inline constexpr char kChecksumFileName[] = "update.sfv";
+
+// True for a name the system takes for one of the program's own: letter
+// case and the trailing dots and blanks it drops aside.
+bool isReservedName(const char* name);

@@ -36,12 +36,6 @@ struct UpdateFile {
 };
 using UpdateFiles = std::vector<UpdateFile>;
 
-// "<folder>\<name>", and "<folder>\<kept>\<name>" for a file in the staging
-// or the backup folder; false when the path does not fit.
-bool gameFilePath(char* path, size_t capacity, const char* folder, const char* name);
-bool keptFilePath(char* path, size_t capacity, const char* folder, const char* kept,
-                  const char* name);
-
 enum class PatchChoice {
     Chosen,          // every patched file is in place, or has its patch
     NotThisVersion,  // the game file at is of no version the release knows

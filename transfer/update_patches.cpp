@@ -5,6 +5,8 @@
 // player changed) is no state the patch can start from.
 #include <cstring>
 
+#include "base/paths.h"
+
 #include "transfer/release_manifest.h"
 #include "transfer/update_files.h"
 
@@ -45,7 +47,7 @@ bool patchIsWhole(const char* dataPath, const ManifestPatch& patch) {
     char path[kTextCapacity];
     uint64_t size = 0;
     unsigned char sha256[platform::kSha256Bytes];
-    return gameFilePath(path, sizeof path, dataPath, patch.patchName.c_str()) &&
+    return joinPath(path, sizeof path, dataPath, patch.patchName.c_str()) &&
            platform::findPath(path, &size) == platform::Presence::File &&
            size == patch.patchSize && readSha256(path, sha256) &&
            sameSha256(sha256, patch.patchSha256);
@@ -66,7 +68,7 @@ bool isInPlace(const char* gameFolder, const ManifestFile& entry) {
     char game[kTextCapacity];
     uint64_t size = 0;
     unsigned char sha256[platform::kSha256Bytes];
-    return gameFilePath(game, sizeof game, gameFolder, entry.name.c_str()) &&
+    return joinPath(game, sizeof game, gameFolder, entry.name.c_str()) &&
            platform::findPath(game, &size) == platform::Presence::File && size == entry.size &&
            readSha256(game, sha256) && sameSha256(sha256, entry.sha256);
 }
@@ -76,7 +78,7 @@ PatchChoice choosePatch(const char* gameFolder, const char* dataPath, const Mani
     char game[kTextCapacity];
     uint64_t size = 0;
     at = file.name;
-    if (!gameFilePath(game, sizeof game, gameFolder, file.name)) return PatchChoice::Failed;
+    if (!joinPath(game, sizeof game, gameFolder, file.name)) return PatchChoice::Failed;
     platform::Presence presence = platform::findPath(game, &size);
     if (presence == platform::Presence::Folder) return PatchChoice::FolderInPlace;
     if (presence == platform::Presence::Unknown) return PatchChoice::Failed;

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "base/bounded_text.h"
-#include "transfer/file_names.h"
+#include "base/paths.h"
 #include "transfer/reserved_names.h"
 #include "transfer/small_file.h"
 #include "transfer/update_files.h"
@@ -39,9 +39,9 @@ struct FilePaths {
 };
 
 bool composePaths(FilePaths& paths, const char* gameFolder, const char* name) {
-    return gameFilePath(paths.game, sizeof paths.game, gameFolder, name) &&
-           keptFilePath(paths.staged, sizeof paths.staged, gameFolder, kStagingFolderName, name) &&
-           keptFilePath(paths.old, sizeof paths.old, gameFolder, kBackupFolderName, name);
+    return joinPath(paths.game, sizeof paths.game, gameFolder, name) &&
+           joinPath(paths.staged, sizeof paths.staged, gameFolder, kStagingFolderName, name) &&
+           joinPath(paths.old, sizeof paths.old, gameFolder, kBackupFolderName, name);
 }
 
 bool isThere(const char* path) {
@@ -149,7 +149,7 @@ void findProgress(const char* gameFolder, UpdateFile& file) {
 void removeKeptFiles(const char* gameFolder, const char* kept, FileList list) {
     char path[kTextCapacity];
     for (int index = 0; list != nullptr && list[index][0] != '\0'; ++index) {
-        if (!keptFilePath(path, sizeof path, gameFolder, kept, list[index])) continue;
+        if (!joinPath(path, sizeof path, gameFolder, kept, list[index])) continue;
         platform::setAttributesNormal(path);
         platform::deleteFile(path);
     }
@@ -158,7 +158,7 @@ void removeKeptFiles(const char* gameFolder, const char* kept, FileList list) {
 void removeKeptFolder(const char* gameFolder, const char* kept, FileList installFiles,
                       FileList updateFiles) {
     char folder[kTextCapacity];
-    if (!gameFilePath(folder, sizeof folder, gameFolder, kept) ||
+    if (!joinPath(folder, sizeof folder, gameFolder, kept) ||
         platform::findPath(folder) != platform::Presence::Folder) {
         return;
     }
@@ -188,7 +188,7 @@ ReplaceOutcome findOldFiles(const char* gameFolder, UpdateFiles& files, char* at
         char game[kTextCapacity];
         if (!file.present) continue;
         copyText(at, kTextCapacity, file.name);
-        if (!gameFilePath(game, sizeof game, gameFolder, file.name)) {
+        if (!joinPath(game, sizeof game, gameFolder, file.name)) {
             return ReplaceOutcome::NotSearchable;
         }
         platform::Presence presence = platform::findPath(game);
@@ -203,7 +203,7 @@ ReplaceOutcome findOldFiles(const char* gameFolder, UpdateFiles& files, char* at
 
 bool makeBackupFolder(const char* gameFolder) {
     char folder[kTextCapacity];
-    return gameFilePath(folder, sizeof folder, gameFolder, kBackupFolderName) &&
+    return joinPath(folder, sizeof folder, gameFolder, kBackupFolderName) &&
            (platform::makeDirectory(folder) ||
             platform::findPath(folder) == platform::Presence::Folder);
 }
@@ -218,7 +218,7 @@ bool emptyBackupFolder(const char* gameFolder, const UpdateFiles& files, char* a
         if (!isThere(paths.old)) continue;
         platform::setAttributesNormal(paths.old);
         if (!platform::deleteFile(paths.old) && isThere(paths.old)) {
-            formatText(at, kTextCapacity, "%s\\%s", kBackupFolderName, file.name);
+            joinPath(at, kTextCapacity, kBackupFolderName, file.name);
             return false;
         }
     }
@@ -251,19 +251,10 @@ ReplaceOutcome prepareReplace(const char* gameFolder, UpdateFiles& files, const 
 
 }  // namespace
 
-bool gameFilePath(char* path, size_t capacity, const char* folder, const char* name) {
-    return formatText(path, capacity, "%s\\%s", folder, name);
-}
-
-bool keptFilePath(char* path, size_t capacity, const char* folder, const char* kept,
-                  const char* name) {
-    return formatText(path, capacity, "%s\\%s\\%s", folder, kept, name);
-}
-
 ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, char* at) {
     char record[kTextCapacity];
     copyText(at, kTextCapacity, kUpdateRecordName);
-    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateRecordName)) {
+    if (!joinPath(record, sizeof record, gameFolder, kUpdateRecordName)) {
         return ReplaceOutcome::NotMade;
     }
     ReplaceOutcome prepared = prepareReplace(gameFolder, files, record, at);
@@ -289,7 +280,7 @@ ReplaceOutcome replaceGameFiles(const char* gameFolder, UpdateFiles& files, char
 RecoveryOutcome recoverGameFiles(const char* gameFolder, FileList installFiles,
                                  FileList updateFiles, char* at) {
     char record[kTextCapacity];
-    if (!gameFilePath(record, sizeof record, gameFolder, kUpdateRecordName)) {
+    if (!joinPath(record, sizeof record, gameFolder, kUpdateRecordName)) {
         return RecoveryOutcome::Done;
     }
     platform::Presence presence = platform::findPath(record);
@@ -322,12 +313,12 @@ void removeUpdateLeftovers(const char* gameFolder, FileList installFiles, FileLi
     removeKeptFolder(gameFolder, kStagingFolderName, installFiles, updateFiles);
     removeKeptFolder(gameFolder, kBackupFolderName, installFiles, updateFiles);
     char path[kTextCapacity];
-    if (gameFilePath(path, sizeof path, gameFolder, kUpdateRecordName)) {
+    if (joinPath(path, sizeof path, gameFolder, kUpdateRecordName)) {
         platform::deleteFile(path);
     }
     // The temporary file of earlier versions, which may have taken a
     // read-only source's attribute.
-    if (gameFilePath(path, sizeof path, gameFolder, kUpdateTemporaryName)) {
+    if (joinPath(path, sizeof path, gameFolder, kUpdateTemporaryName)) {
         platform::setAttributesNormal(path);
         platform::deleteFile(path);
     }

@@ -4,15 +4,14 @@
 // outcome. The update is all or nothing (transfer/update_files.h): a
 // damaged release, a full disk, a file the game holds or a run that is
 // ended never leaves the game a mix of old and new files.
-#include <cctype>
 #include <cstring>
 #include <string>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "engine/setup_engine.h"
 #include "transfer/checksum_file.h"
 #include "transfer/copy_phases.h"
-#include "transfer/file_names.h"
 #include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
 #include "transfer/same_file.h"
@@ -74,22 +73,6 @@ void reportNaming(SetupEngine& engine, const char* format, const char* item) {
     report(engine, text, kReportCaption);
 }
 
-bool isPathSeparator(char c) { return c == '\\'; }
-
-// "X:" or "X:\..." (a drive root is kept as two characters), or
-// "\\server\share...". Anything else would be resolved against the current
-// drive or folder.
-bool isAbsoluteFolder(const char* folder) {
-    if (std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':') {
-        return folder[2] == '\0' || isPathSeparator(folder[2]);
-    }
-    if (!isPathSeparator(folder[0]) || !isPathSeparator(folder[1])) return false;
-    const char* server = folder + 2;
-    const char* at = server;
-    while (*at != '\0' && !isPathSeparator(*at)) ++at;
-    return at != server && isPathSeparator(*at) && at[1] != '\0' && !isPathSeparator(at[1]);
-}
-
 // Points sourceDir at the folder of the running program.
 bool useProgramFolder(SetupEngine& engine) {
     return platform::moduleFileName(engine.sourceDir, sizeof engine.sourceDir) &&
@@ -100,7 +83,7 @@ bool useProgramFolder(SetupEngine& engine) {
 // from inside a downloaded archive, or copied without its data, would
 // otherwise find every file missing and report an update of nothing.
 bool findDataFolder(const SetupEngine& engine, char* dataFolder, size_t capacity) {
-    return formatText(dataFolder, capacity, "%s\\%s", engine.sourceDir, engine.dataFolder) &&
+    return joinPath(dataFolder, capacity, engine.sourceDir, engine.dataFolder) &&
            platform::findPath(dataFolder) == platform::Presence::Folder;
 }
 
@@ -150,7 +133,7 @@ bool findSources(const char* dataPath, UpdateFiles& files, const char*& unknown)
     for (UpdateFile& file : files) {
         char source[kTextCapacity];
         unknown = file.name;
-        if (!gameFilePath(source, sizeof source, dataPath, file.name)) return false;
+        if (!joinPath(source, sizeof source, dataPath, file.name)) return false;
         platform::Presence presence = platform::findPath(source, &file.size);
         if (presence == platform::Presence::Unknown || presence == platform::Presence::Folder) {
             return false;
@@ -167,7 +150,7 @@ bool findSources(const char* dataPath, UpdateFiles& files, const char*& unknown)
 bool readChecksums(const char* dataPath, UpdateFiles& files, const char*& damaged) {
     char path[kTextCapacity];
     damaged = kChecksumFileName;
-    if (!gameFilePath(path, sizeof path, dataPath, kChecksumFileName)) return false;
+    if (!joinPath(path, sizeof path, dataPath, kChecksumFileName)) return false;
     platform::Presence presence = platform::findPath(path);
     if (presence == platform::Presence::Missing) return true;
     std::string text;

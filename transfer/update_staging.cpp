@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
+#include "base/paths.h"
 #include "transfer/copy_phases.h"
 #include "transfer/patch_apply.h"
 #include "transfer/release_manifest.h"
@@ -39,9 +40,9 @@ StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* 
     char staged[kTextCapacity];
     char game[kTextCapacity];
     const char* sourceName = file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
-    if (!gameFilePath(source, sizeof source, dataPath, sourceName) ||
-        !gameFilePath(staged, sizeof staged, staging, file.name) ||
-        !gameFilePath(game, sizeof game, engine.installDir, file.name)) {
+    if (!joinPath(source, sizeof source, dataPath, sourceName) ||
+        !joinPath(staged, sizeof staged, staging, file.name) ||
+        !joinPath(game, sizeof game, engine.installDir, file.name)) {
         return StagingOutcome::Failed;
     }
     markCopyPhase(CopyPhase::SourceChecks);
@@ -92,7 +93,7 @@ const char* flushStagedFiles(const char* staging, const UpdateFiles& files) {
     for (const UpdateFile& file : files) {
         char staged[kTextCapacity];
         if (!file.present) continue;
-        if (!gameFilePath(staged, sizeof staged, staging, file.name) ||
+        if (!joinPath(staged, sizeof staged, staging, file.name) ||
             !platform::flushFileToDisk(staged)) {
             return file.name;
         }
@@ -126,7 +127,7 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
                                 const char*& at) {
     char staging[kTextCapacity];
     at = kStagingFolderName;
-    if (!gameFilePath(staging, sizeof staging, engine.installDir, kStagingFolderName) ||
+    if (!joinPath(staging, sizeof staging, engine.installDir, kStagingFolderName) ||
         !makeStagingFolder(staging)) {
         return StagingOutcome::FolderNotMade;
     }
