@@ -4,14 +4,41 @@
 // that thread must keep serving messages.
 #include "app/install_worker_control.h"
 
+#include "app/main_dialog.h"
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
-#include "transfer/install_flow.h"
 
 uint32_t installThreadId = 0;
 platform::ThreadHandle installThread = nullptr;
 
 namespace {
+
+template <size_t count>
+void setControlsEnabled(const int (&ids)[count], bool enabled) {
+    for (int id : ids) EnableWindow(GetDlgItem(mainDialog, id), enabled ? TRUE : FALSE);
+}
+
+// The install worker thread: locks the setup buttons, runs the install and
+// gives the buttons back by its outcome, after saying that it failed.
+void installWorker(void*) {
+    static const int kLockedDuringInstall[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README,
+                                               IDC_MANUAL, IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
+    static const int kInstalledEnabled[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README, IDC_MANUAL,
+                                            IDC_CLOSE_BUTTON};
+    static const int kNotInstalledEnabled[] = {IDC_INSTALL, IDC_README, IDC_MANUAL,
+                                               IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
+    setControlsEnabled(kLockedDuringInstall, false);
+    if (setupEngine.runInstall()) {
+        EnableWindow(GetDlgItem(mainDialog, IDC_INSTALL), FALSE);
+        setControlsEnabled(kInstalledEnabled, true);
+    } else {
+        MessageBoxA(mainDialog,
+                    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
+                    "確認", MB_OK | MB_ICONWARNING);
+        setControlsEnabled(kNotInstalledEnabled, true);
+    }
+    SetDlgItemTextA(mainDialog, IDC_INSTALL, "インストール");
+}
 
 // How often the close wait looks whether a copy has started to cancel it.
 constexpr DWORD kCancelPollMilliseconds = 100;

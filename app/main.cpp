@@ -57,6 +57,7 @@ bool startEngine() {
                            ProductConfig::makerName, ProductConfig::productTitle,
                            ProductConfig::dataFolderName, ProductConfig::sizeTable[0]);
     setupEngine.setProgressControl(IDC_PROGRESS);
+    setupEngine.setStatusControls(IDC_STATUS_LINE_0, IDC_STATUS_LINE_1);
     folderBrowser.attach(appInstance, hostWindow);
     useReleaseManifest();
     // An update ended in its replace step (killed, or the power went) left

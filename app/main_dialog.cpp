@@ -15,7 +15,8 @@
 #include "engine/setup_engine.h"
 #include "resources/control_ids.h"
 #include "shell/folder_browser.h"
-#include "transfer/status_lines.h"
+
+HWND mainDialog = nullptr;
 
 namespace {
 
@@ -97,7 +98,7 @@ INT_PTR installCommand(HWND dialog) {
     // Outside its copy phase the worker is still busy: never start a second.
     if (installWorkerRunning()) return TRUE;
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_INSTALL_OPTIONS),
-                    static_cast<HWND>(mainDialog), optionsDialogProc, 0);
+                    mainDialog, optionsDialogProc, 0);
     if (optionsResult == kOptionsCancelled) return TRUE;
     if (!startInstallWorker()) return FALSE;
     SetDlgItemTextA(dialog, IDC_INSTALL, "中断");

@@ -22,6 +22,7 @@ SetupEngine::SetupEngine()
       copyRunning(0),
       installType(0),
       progressControlId(0),
+      statusControlIds{},
       bytesCopied(0),
       freeMegabytes(0),
       requiredMegabytes(0),
@@ -128,6 +129,11 @@ void SetupEngine::setInstallRange(int type, int first, int end) {
     installType = type;
     firstFile = first;
     endFile = end;
+}
+
+void SetupEngine::setStatusControls(int line0, int line1) {
+    statusControlIds[0] = line0;
+    statusControlIds[1] = line1;
 }
 
 void SetupEngine::setRequiredMegabytes(uint32_t megabytes) { requiredMegabytes = megabytes; }

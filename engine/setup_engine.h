@@ -71,6 +71,8 @@ public:
     static bool freeFileList(FileList list);
     void getSourceDir(char* destination, size_t capacity) const;
     void setProgressControl(int controlId);
+    // The controls of status lines 0 and 1 in the dialog window.
+    void setStatusControls(int line0, int line1);
     void setDialogWindow(platform::WindowHandle dialog);
     void setInstallRange(int type, int first, int end);
     void setRequiredMegabytes(uint32_t megabytes);
@@ -122,7 +124,10 @@ public:
     void updateProgress();
     void initProgressBar(int maximum);
     void stepProgressBar();
-    void showStatus(const char* text);
+    // Writes status line 0, or the line given (0 or 1; others are ignored),
+    // of the dialog window.
+    void showStatus(const char* text) const;
+    void showStatusLine(int line, const char* text) const;
 
     // ---- Install and uninstall ------------------------------------------------
     bool runInstall();
@@ -170,6 +175,7 @@ public:
     std::atomic<int32_t> copyRunning;
     int32_t installType;
     int32_t progressControlId;
+    int32_t statusControlIds[2];
     std::atomic<uint32_t> bytesCopied;
     uint32_t freeMegabytes;
     uint32_t requiredMegabytes;

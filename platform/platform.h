@@ -195,9 +195,10 @@ int messageBox(WindowHandle owner, const char* text, const char* caption,
 // These do nothing when the window or its control does not exist.
 void setControlText(WindowHandle dialog, int controlId, const char* text);
 void enableControl(WindowHandle dialog, int controlId, bool enabled);
-intptr_t sendControlMessage(WindowHandle dialog, int controlId,
-                            unsigned message, uintptr_t wParam,
-                            intptr_t lParam);
+// A progress bar control: its range set to 0..range, steps of one and its
+// position back at 0; one step on.
+void resetProgressBar(WindowHandle dialog, int controlId, int range);
+void stepProgressBar(WindowHandle dialog, int controlId);
 
 // ---- Shell --------------------------------------------------------------------
 

@@ -6,58 +6,17 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <mutex>
 
 #include "base/bounded_text.h"
 #include "base/paths.h"
 #include "engine/setup_engine.h"
 #include "transfer/copy_digest.h"
-#include "transfer/install_copy.h"
+#include "transfer/install_status.h"
 #include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
 #include "transfer/same_file.h"
-#include "transfer/status_lines.h"
 
 namespace {
-
-// ---- Status display state ---------------------------------------------------
-// The copy thread records the name and restarts the clock while the waiting
-// loop reads both. One mutex guards them: the name changes once per file and
-// is read whole only once per 131,072 turns, so the lock is never held long
-// and is almost never contended; a double buffer would still need a way to
-// tell a reader that the writer moved on twice during its copy, and it would
-// leave the clock's restart racing with the loop's own updates of it.
-std::mutex statusMutex;
-char currentFileName[kCurrentFileCapacity];
-uint32_t clockTick;
-int clockHours;
-int clockMinutes;
-int clockSeconds;
-
-// Touched by the waiting loop alone.
-int spinnerIndex;
-int tickerCount;
-
-constexpr int kTickerMask = 0x1FFFF;
-const char* const kSpinnerMarks[4] = {"｜", "／", "―", "＼"};
-
-// Counts one more second when more than a second has passed since the last
-// one counted, and formats the clock into text; false when no second is due.
-// Called with statusMutex held.
-bool advanceClock(char* text, size_t capacity) {
-    uint32_t now = platform::milliseconds();
-    if (now - clockTick <= 1000) return false;
-    clockTick += 1000;
-    if (++clockSeconds > 59) {
-        clockSeconds = 0;
-        if (++clockMinutes > 59) {
-            clockMinutes = 0;
-            ++clockHours;
-        }
-    }
-    formatText(text, capacity, "%d:%02d:%02d", clockHours, clockMinutes, clockSeconds);
-    return true;
-}
 
 // ---- The file walk --------------------------------------------------------
 
@@ -162,7 +121,7 @@ bool copyEntry(SetupEngine& engine, const char* name, const ReleaseManifest* man
 
 void waitForCopy(SetupEngine& engine) {
     while (engine.copyRunning != 0) {
-        statusTicker();
+        statusTicker(engine);
         engine.updateProgress();
         // The loop spins with a zero-length yield rather than a timed wait:
         // the name line's cadence is counted in turns of this loop.
@@ -170,67 +129,18 @@ void waitForCopy(SetupEngine& engine) {
     }
 }
 
-constexpr unsigned kSetRange = 0x0401;
-constexpr unsigned kSetPosition = 0x0402;
-constexpr unsigned kSetStep = 0x0404;
-constexpr unsigned kStepIt = 0x0405;
 constexpr int32_t kProgressRange = 1000;
 
 }  // namespace
 
-// ---- Status display -------------------------------------------------------
-
-void recordCurrentFileName(const char* name) {
-    std::lock_guard<std::mutex> lock(statusMutex);
-    copyText(currentFileName, sizeof currentFileName, name);
-}
-
-void restartClock() {
-    std::lock_guard<std::mutex> lock(statusMutex);
-    clockTick = platform::milliseconds();
-    clockHours = 0;
-    clockMinutes = 0;
-    clockSeconds = 0;
-}
-
-void statusTicker() {
-    char nameLine[kTextCapacity];
-    char clockLine[kTextCapacity];
-    bool showName = false;
-    bool showClock = false;
-    {
-        std::lock_guard<std::mutex> lock(statusMutex);
-        if (currentFileName[0] == '\0') return;
-        if (tickerCount == 0) {
-            formatText(nameLine, sizeof nameLine, "%s %s", currentFileName,
-                       kSpinnerMarks[spinnerIndex]);
-            spinnerIndex = (spinnerIndex + 1) % 4;
-            showName = true;
-        }
-        tickerCount = (tickerCount + 1) & kTickerMask;
-        showClock = advanceClock(clockLine, sizeof clockLine);
-    }
-    // The controls are written outside the lock: the dialog's thread carries
-    // these calls out, and the copy thread must not wait for it.
-    if (showName) setStatusText(nameLine, 0);
-    if (showClock) setStatusText(clockLine, 1);
-}
-
-void SetupEngine::showStatus(const char* text) {
-    setStatusText(text, 0);
-}
-
 // ---- Progress bar -----------------------------------------------------------
 
 void SetupEngine::initProgressBar(int maximum) {
-    intptr_t range = static_cast<intptr_t>((static_cast<uint32_t>(maximum) & 0xFFFFu) << 16);
-    platform::sendControlMessage(dialogWindow, progressControlId, kSetRange, 0, range);
-    platform::sendControlMessage(dialogWindow, progressControlId, kSetStep, 1, 0);
-    platform::sendControlMessage(dialogWindow, progressControlId, kSetPosition, 0, 0);
+    platform::resetProgressBar(dialogWindow, progressControlId, maximum);
 }
 
 void SetupEngine::stepProgressBar() {
-    platform::sendControlMessage(dialogWindow, progressControlId, kStepIt, 0, 0);
+    platform::stepProgressBar(dialogWindow, progressControlId);
 }
 
 void SetupEngine::updateProgress() {

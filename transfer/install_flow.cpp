@@ -1,15 +1,13 @@
-// The install and uninstall flows and the install worker thread.
+// The install and uninstall flows: runInstall and runUninstall, the
+// folders they make and the files they remove.
 #include <cstring>
 
 #include "base/bounded_text.h"
 #include "base/paths.h"
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
-#include "resources/control_ids.h"
-#include "transfer/install_flow.h"
 #include "transfer/same_file.h"
 #include "transfer/reserved_names.h"
-#include "transfer/status_lines.h"
 #include "transfer/update_files.h"
 
 namespace {
@@ -120,11 +118,6 @@ bool composeInstallDir(SetupEngine& engine, char* composed, size_t capacity) {
     joinPath(composed, capacity, engine.installBase, engine.makerName, engine.dataFolder);
     if (std::strlen(composed) >= sizeof engine.installDir) return false;
     return copyText(engine.installDir, sizeof engine.installDir, composed);
-}
-
-template <size_t count>
-void setControlsEnabled(const int (&ids)[count], bool enabled) {
-    for (int id : ids) platform::enableControl(mainDialog, id, enabled);
 }
 
 }  // namespace
@@ -250,24 +243,4 @@ bool SetupEngine::runUninstall() {
     report(dialogWindow, "アンインストールが完了しました。", kFinishedCaption);
     installState = 0;
     return true;
-}
-
-void installWorker(void*) {
-    static const int kLockedDuringInstall[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README,
-                                               IDC_MANUAL, IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
-    static const int kInstalledEnabled[] = {IDC_UNINSTALL, IDC_START_GAME, IDC_README, IDC_MANUAL,
-                                            IDC_CLOSE_BUTTON};
-    static const int kNotInstalledEnabled[] = {IDC_INSTALL, IDC_README, IDC_MANUAL,
-                                               IDC_CLOSE_BUTTON, IDC_CHOOSE_FOLDER};
-    setControlsEnabled(kLockedDuringInstall, false);
-    if (setupEngine.runInstall()) {
-        platform::enableControl(mainDialog, IDC_INSTALL, false);
-        setControlsEnabled(kInstalledEnabled, true);
-    } else {
-        report(mainDialog,
-               "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
-               kConfirmCaption);
-        setControlsEnabled(kNotInstalledEnabled, true);
-    }
-    platform::setControlText(mainDialog, IDC_INSTALL, "インストール");
 }

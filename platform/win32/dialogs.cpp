@@ -2,6 +2,8 @@
 // thread's message queue. Nothing here knows about the game.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "platform/platform.h"
 
 namespace platform {
@@ -38,12 +40,17 @@ void enableControl(WindowHandle dialog, int controlId, bool enabled) {
     if (control != nullptr) EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
-intptr_t sendControlMessage(WindowHandle dialog, int controlId,
-                            unsigned message, uintptr_t wParam,
-                            intptr_t lParam) {
-    HWND control = controlOf(dialog, controlId);
-    if (control == nullptr) return 0;
-    return SendMessageA(control, message, wParam, lParam);
+void resetProgressBar(WindowHandle dialog, int controlId, int range) {
+    HWND bar = controlOf(dialog, controlId);
+    if (bar == nullptr) return;
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+}
+
+void stepProgressBar(WindowHandle dialog, int controlId) {
+    HWND bar = controlOf(dialog, controlId);
+    if (bar != nullptr) SendMessageA(bar, PBM_STEPIT, 0, 0);
 }
 
 intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,

@@ -76,7 +76,7 @@ struct World {
     std::vector<int> answers;
     std::vector<ShownMessage> messages;
     std::map<std::pair<platform::WindowHandle, int>, ControlState> controls;
-    std::vector<ControlMessage> controlMessages;
+    std::map<std::pair<platform::WindowHandle, int>, ProgressBar> progressBars;
     uint32_t clock = 0;
     std::function<void()> writeHook;
     CallState calls[static_cast<int>(Call::Count)];
@@ -353,7 +353,9 @@ bool controlEnabled(platform::WindowHandle dialog, int controlId) {
     return found == world.controls.end() || found->second.enabled;
 }
 
-std::vector<ControlMessage> controlMessages() { return copyOf(world.controlMessages); }
+ProgressBar progressBar(platform::WindowHandle dialog, int controlId) {
+    return locked([&] { return world.progressBars[{dialog, controlId}]; });
+}
 void advanceClock(uint32_t milliseconds) { locked([&] { world.clock += milliseconds; }); }
 void onWrite(std::function<void()> hook) { locked([&] { world.writeHook = std::move(hook); }); }
 std::vector<ShellOpen> shellOpens() { return copyOf(world.shellOpens); }
@@ -766,12 +768,13 @@ void enableControl(WindowHandle dialog, int controlId, bool enabled) {
     Lock lock(worldMutex);
     world.controls[{dialog, controlId}].enabled = enabled;
 }
-intptr_t sendControlMessage(WindowHandle dialog, int controlId, unsigned message,
-                            uintptr_t wParam, intptr_t lParam) {
-    if (dialog == nullptr) return 0;
-    Lock lock(worldMutex);
-    world.controlMessages.push_back(ControlMessage{dialog, controlId, message, wParam, lParam});
-    return 0;
+void resetProgressBar(WindowHandle dialog, int controlId, int range) {
+    if (dialog == nullptr) return;
+    locked([&] { world.progressBars[{dialog, controlId}] = ProgressBar{range, 0}; });
+}
+void stepProgressBar(WindowHandle dialog, int controlId) {
+    if (dialog == nullptr) return;
+    locked([&] { ++world.progressBars[{dialog, controlId}].steps; });
 }
 
 // ---- Shell -------------------------------------------------------------------------

@@ -94,19 +94,14 @@ void answerNext(int answer);
 std::vector<ShownMessage> shownMessages();
 
 // ---- Dialog controls ------------------------------------------------------
-struct ControlMessage {
-    platform::WindowHandle dialog;
-    int controlId;
-    unsigned message;
-    uintptr_t wParam;
-    intptr_t lParam;
-};
 std::string controlText(platform::WindowHandle dialog, int controlId);
 // Every text ever set on the control, oldest first.
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId);
 // Controls start enabled.
 bool controlEnabled(platform::WindowHandle dialog, int controlId);
-std::vector<ControlMessage> controlMessages();
+// A progress bar's range and the steps since it was last reset.
+struct ProgressBar { int range = 0, steps = 0; };
+ProgressBar progressBar(platform::WindowHandle dialog, int controlId);
 
 // ---- Time, threads, messages --------------------------------------------
 void advanceClock(uint32_t milliseconds);

@@ -8,14 +8,11 @@
 #include "base/bounded_text.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
-#include "transfer/install_copy.h"
-#include "transfer/status_lines.h"
+#include "transfer/install_status.h"
 
 namespace {
 
 platform::WindowHandle const kDialog = reinterpret_cast<platform::WindowHandle>(0x105);
-platform::WindowHandle const kMain = reinterpret_cast<platform::WindowHandle>(0x106);
-constexpr unsigned kStepIt = 0x0405;
 
 std::string entryName(int index) { return "f" + std::to_string(index) + ".pac"; }
 
@@ -23,9 +20,9 @@ class InstallCopyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake::reset();
-        mainDialog = kMain;
         engine.dialogWindow = kDialog;
         engine.progressControlId = 1005;
+        engine.setStatusControls(1019, 1021);
         copyText(engine.sourceDir, sizeof engine.sourceDir, "c:\\Src");
         copyText(engine.installDir, sizeof engine.installDir, "c:\\Game");
         fake::makeFolder("c:\\Game");
@@ -49,13 +46,7 @@ protected:
         }
         return copied;
     }
-    static int steps() {
-        int count = 0;
-        for (const fake::ControlMessage& message : fake::controlMessages()) {
-            count += message.message == kStepIt ? 1 : 0;
-        }
-        return count;
-    }
+    static int steps() { return fake::progressBar(kDialog, 1005).steps; }
 
     SetupEngine engine;
     std::vector<std::string> names;
@@ -84,13 +75,7 @@ TEST_F(InstallCopyTest, ProgressBarIsScaledToAThousandSteps) {
     makeList(2, 1750000);
     EXPECT_TRUE(engine.runInstallCopy());
     EXPECT_EQ(3500u, engine.progressUnit.load());
-    std::vector<fake::ControlMessage> messages = fake::controlMessages();
-    ASSERT_GE(messages.size(), 3u);
-    EXPECT_EQ(0x0401u, messages[0].message);
-    EXPECT_EQ(1000 << 16, messages[0].lParam);
-    EXPECT_EQ(0x0404u, messages[1].message);
-    EXPECT_EQ(1u, messages[1].wParam);
-    EXPECT_EQ(0x0402u, messages[2].message);
+    EXPECT_EQ(1000, fake::progressBar(kDialog, 1005).range);
     EXPECT_EQ(1000, steps());
 
     // Under 1,000 bytes there is no unit: nothing moves while the copy runs,
@@ -120,40 +105,40 @@ TEST_F(InstallCopyTest, SourcesThatAreTheirTargetsAreLeftWholeAndCounted) {
 // The clock line counts whole seconds and catches up one per call; the name
 // line turns its mark once per 131,072 calls; without a name neither moves.
 TEST_F(InstallCopyTest, StatusLinesShowTheClockAndTheFileWithATurningMark) {
-    auto shown = [](int line) { return fake::controlTextHistory(kMain, line); };
+    auto shown = [](int line) { return fake::controlTextHistory(kDialog, line); };
     recordCurrentFileName("");
     fake::advanceClock(5000);
-    for (int i = 0; i < 1000; ++i) statusTicker();
+    for (int i = 0; i < 1000; ++i) statusTicker(engine);
     EXPECT_TRUE(shown(1019).empty() && shown(1021).empty());
 
     recordCurrentFileName("a.pac");
     restartClock();
     fake::advanceClock(1000);  // exactly a second does not count yet
-    statusTicker();
+    statusTicker(engine);
     EXPECT_TRUE(shown(1021).empty());
     fake::advanceClock(1);
     for (int second = 1; second < 3600; ++second) {
-        statusTicker();
+        statusTicker(engine);
         fake::advanceClock(1000);
     }
-    EXPECT_EQ("0:59:59", fake::controlText(kMain, 1021));
-    statusTicker();
-    EXPECT_EQ("1:00:00", fake::controlText(kMain, 1021));
+    EXPECT_EQ("0:59:59", fake::controlText(kDialog, 1021));
+    statusTicker(engine);
+    EXPECT_EQ("1:00:00", fake::controlText(kDialog, 1021));
     fake::advanceClock(2000);
     for (const char* expected : {"1:00:01", "1:00:02", "1:00:02"}) {
-        statusTicker();
-        EXPECT_EQ(expected, fake::controlText(kMain, 1021));
+        statusTicker(engine);
+        EXPECT_EQ(expected, fake::controlText(kDialog, 1021));
     }
     EXPECT_EQ(3602u, shown(1021).size());
 
     // The ticker's count runs on from the calls before: find its phase first.
     recordCurrentFileName("grd.pac");
     const size_t before = shown(1019).size();
-    while (shown(1019).size() == before) statusTicker();
+    while (shown(1019).size() == before) statusTicker(engine);
     for (int turn = 0; turn < 4; ++turn) {
-        for (int i = 1; i < 131072; ++i) statusTicker();
+        for (int i = 1; i < 131072; ++i) statusTicker(engine);
         EXPECT_EQ(before + 1 + turn, shown(1019).size());
-        statusTicker();
+        statusTicker(engine);
     }
     const std::vector<std::string> marks = {"｜", "／", "―", "＼"}, history = shown(1019);
     ASSERT_EQ(before + 5, history.size());

@@ -8,13 +8,10 @@
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
-#include "transfer/install_flow.h"
-#include "transfer/status_lines.h"
 
 namespace {
 
 platform::WindowHandle const kDialog = reinterpret_cast<platform::WindowHandle>(0x205);
-platform::WindowHandle const kMain = reinterpret_cast<platform::WindowHandle>(0x206);
 // The install list as start-up leaves it, up to the uninstaller.
 std::vector<const char*> installListToUninstaller() {
     std::vector<const char*> names = {ProductConfig::gameExecutable};
@@ -36,8 +33,8 @@ std::vector<std::string> texts(const std::vector<fake::ShownMessage>& messages) 
 
 void prepare(SetupEngine& engine) {
     fake::reset();
-    mainDialog = kMain;
     engine.dialogWindow = kDialog;
+    engine.setStatusControls(1019, 1021);
     engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, kList);
     engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, kUpdates);
     copyText(engine.makerName, kPathCapacity, "Torvane");
@@ -80,7 +77,7 @@ TEST_F(InstallFlowTest, InstallsRegistersAndReports) {
     EXPECT_EQ("インストールが完了しました。", shown[0].text);
     EXPECT_EQ("終了", shown[0].caption);
     EXPECT_EQ(kDialog, shown[0].owner);
-    std::vector<std::string> status = fake::controlTextHistory(kMain, 1019);
+    std::vector<std::string> status = fake::controlTextHistory(kDialog, 1019);
     ASSERT_GE(status.size(), 4u);
     EXPECT_EQ((std::vector<std::string>{"レジストリにゲーム情報を書き込んでいます。",
                                         "スタートメニューに登録しています。",

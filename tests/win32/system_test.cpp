@@ -4,6 +4,8 @@
 // TEST_FIXED_DRIVE, as "r:"); cases whose drive is not set are skipped.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -177,7 +179,6 @@ TEST(Controls, ThePumpTakesOneMessageAndControlsAreReachedById) {
     char text[16] = {};
     GetWindowTextA(edit, text, sizeof text);
     EXPECT_STREQ("abc", text);
-    EXPECT_EQ(3, platform::sendControlMessage(window, kEditId, WM_GETTEXTLENGTH, 0, 0));
     platform::enableControl(window, kEditId, false);
     EXPECT_FALSE(IsWindowEnabled(edit));
     platform::enableControl(window, kEditId, true);
@@ -186,10 +187,24 @@ TEST(Controls, ThePumpTakesOneMessageAndControlsAreReachedById) {
     platform::setControlText(window, kEditId + 1, "x");
     platform::setControlText(nullptr, kEditId, "x");
     platform::enableControl(nullptr, kEditId, false);
-    EXPECT_EQ(0, platform::sendControlMessage(window, kEditId + 1, WM_GETTEXTLENGTH, 0, 0));
-    EXPECT_EQ(0, platform::sendControlMessage(nullptr, kEditId, WM_GETTEXTLENGTH, 0, 0));
+    platform::stepProgressBar(window, kEditId + 1);
+    platform::resetProgressBar(nullptr, kEditId, 10);
     GetWindowTextA(edit, text, sizeof text);
     EXPECT_STREQ("abc", text);
     EXPECT_TRUE(IsWindowEnabled(edit));
+
+    // A progress bar: reset to its range, then stepped one at a time.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 30, 100, 20, window,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId + 2)),
+                               GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, bar);
+    SendMessageA(bar, PBM_SETPOS, 7, 0);
+    platform::resetProgressBar(window, kEditId + 2, 1000);
+    platform::stepProgressBar(window, kEditId + 2);
+    platform::stepProgressBar(window, kEditId + 2);
+    EXPECT_EQ(2, SendMessageA(bar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(1000, SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
     DestroyWindow(window);
 }

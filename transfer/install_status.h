@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "engine/setup_engine.h"
+
 // Capacity of the recorded file name, NUL included.
 constexpr size_t kCurrentFileCapacity = 1024;
 
@@ -19,9 +21,10 @@ void recordCurrentFileName(const char* name);
 // the copy thread as it starts.
 void restartClock();
 
-// One turn of the status display, called by the waiting loop. Does nothing
-// while no name is recorded. Otherwise rewrites line 0 on one call in
-// 131,072, turning the mark each time, and advances the clock by one second
-// on each call that finds more than a second not yet counted, showing it on
-// line 1 (so a loop that fell behind catches up one second per call).
-void statusTicker();
+// One turn of the status display of the engine's dialog, called by the
+// waiting loop. Does nothing while no name is recorded. Otherwise rewrites
+// line 0 on one call in 131,072, turning the mark each time, and advances
+// the clock by one second on each call that finds more than a second not
+// yet counted, showing it on line 1 (so a loop that fell behind catches up
+// one second per call).
+void statusTicker(const SetupEngine& engine);
