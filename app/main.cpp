@@ -63,7 +63,7 @@ bool startEngine() {
     // An update ended in its replace step (killed, or the power went) left
     // the game a mix of old and new files: they are put back before
     // anything is asked.
-    return setupEngine.installState != 1 || setupEngine.recoverUpdate();
+    return setupEngine.installState != 1 || setupEngine.putBackEndedUpdate();
 }
 
 // Runs the main dialog; false when it could not be shown at all, in which

@@ -9,7 +9,7 @@
 //   engine/registration_record.cpp  the registry record
 //   engine/migration.cpp            the earlier edition's record
 //   transfer/file_copier.cpp        copyFile
-//   transfer/update_run.cpp         runUpdate, recoverUpdate
+//   transfer/update_run.cpp         runUpdate, putBackEndedUpdate
 //   transfer/install_copy.cpp       the threaded install copy with progress
 //   transfer/install_flow.cpp       install and uninstall
 //   shell/shortcuts.cpp             the start-menu group
@@ -22,7 +22,7 @@
 
 #include "platform/platform.h"
 
-struct CopyDigest;
+struct Checksums;
 
 constexpr size_t kPathCapacity = 260;   // a path or name field, NUL included
 constexpr size_t kTextCapacity = 1024;  // working buffers for texts and paths
@@ -104,9 +104,9 @@ public:
 
     // ---- File transfer ------------------------------------------------------
     // Copies source to target 64 KiB at a time. False when either file
-    // cannot be opened or the data could not be written. With a digest, the
-    // checksums it wants are computed of the bytes copied.
-    bool copyFile(const char* target, const char* source, CopyDigest* digest = nullptr);
+    // cannot be opened or the data could not be written. With checksums, those
+    // they want are computed of the bytes copied.
+    bool copyFile(const char* target, const char* source, Checksums* checksums = nullptr);
     // Copies both lists from the data folder beside the program into
     // installDir and reports the outcome; true when every listed file found
     // there was updated. All or nothing: false leaves the game files as
@@ -115,7 +115,7 @@ public:
     // Puts back the game files of an update that was ended in its replace
     // step and removes what any earlier update left in installDir; false,
     // reported, when a file could not be put back.
-    bool recoverUpdate();
+    bool putBackEndedUpdate();
 
     // ---- Install copy with progress -----------------------------------------
     bool runInstallCopy();

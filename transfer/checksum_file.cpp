@@ -1,3 +1,5 @@
+// Reading the release's checksum file: finding a name's CRC-32 in a line
+// of its own form, as the players' tools write them.
 #include "transfer/checksum_file.h"
 
 #include "platform/platform.h"

@@ -3,11 +3,11 @@
 // When the finished copy is far from the source's size, or a read or a write
 // failed, the system's own copy is tried instead. Where the caller asks for
 // checksums of what it copies, they are computed on a second thread over
-// the blocks as they are read (transfer/block_digest.h).
+// the blocks as they are read (transfer/checksum_thread.h).
 #include <cstdint>
 
 #include "engine/setup_engine.h"
-#include "transfer/block_digest.h"
+#include "transfer/checksum_thread.h"
 #include "transfer/copy_phases.h"
 
 namespace {
@@ -30,12 +30,12 @@ bool seeCancelRequest(SetupEngine& engine) {
 // rather than the end of the file (a scratched disc, say), or when a write
 // came up short: the target is then incomplete, though its size may be
 // near enough the source's to pass the size check.
-bool copyBlocks(SetupEngine& engine, BlockDigest* checksums) {
+bool copyBlocks(SetupEngine& engine, ChecksumThread* thread) {
     for (;;) {
-        unsigned char* block = checksums != nullptr ? checksums->freeBlock() : copyBuffer;
+        unsigned char* block = thread != nullptr ? thread->freeBlock() : copyBuffer;
         size_t read = platform::readStream(engine.sourceStream, block, kCopyBlock);
         engine.bytesCopied += static_cast<uint32_t>(read);
-        if (checksums != nullptr) checksums->add(read);
+        if (thread != nullptr) thread->add(read);
         if (platform::writeStream(engine.targetStream, block, read) != read) return false;
         if (read < kCopyBlock) return !platform::streamFailed(engine.sourceStream);
         if (seeCancelRequest(engine)) return true;
@@ -64,27 +64,27 @@ bool sizesFarApart(uint32_t sourceSize, uint32_t targetSize) {
 // the source's size for this file instead of what the loop read, and the
 // checksums are those of the new copy, read back.
 bool copyWithSystem(SetupEngine& engine, const char* target, const char* source,
-                    uint32_t startTotal, uint32_t sourceSize, CopyDigest* digest) {
+                    uint32_t startTotal, uint32_t sourceSize, Checksums* checksums) {
     bool copied = platform::systemCopyFile(source, target);
     engine.bytesCopied = startTotal + sourceSize;
-    if (copied && digest != nullptr && digest->wanted()) fileDigest(target, *digest);
+    if (copied && checksums != nullptr && checksums->wanted()) fileChecksums(target, *checksums);
     return copied;
 }
 
 // The loop with the checksums the caller wants, if any; false as copyBlocks.
-bool copyData(SetupEngine& engine, CopyDigest* digest) {
+bool copyData(SetupEngine& engine, Checksums* checksums) {
     if (seeCancelRequest(engine)) return true;
-    if (digest == nullptr || !digest->wanted()) return copyBlocks(engine, nullptr);
-    BlockDigest checksums(*digest);
-    bool copied = copyBlocks(engine, &checksums);
-    checksums.finish();
+    if (checksums == nullptr || !checksums->wanted()) return copyBlocks(engine, nullptr);
+    ChecksumThread thread(*checksums);
+    bool copied = copyBlocks(engine, &thread);
+    thread.finish();
     return copied;
 }
 
 }  // namespace
 
-bool SetupEngine::copyFile(const char* target, const char* source, CopyDigest* digest) {
-    if (digest != nullptr) digest->known = false;
+bool SetupEngine::copyFile(const char* target, const char* source, Checksums* checksums) {
+    if (checksums != nullptr) checksums->known = false;
     sourceStream = platform::openStream(source, "rb");
     if (sourceStream == nullptr) return false;
     targetStream = platform::openStream(target, "wb");
@@ -95,7 +95,7 @@ bool SetupEngine::copyFile(const char* target, const char* source, CopyDigest* d
     }
     markCopyPhase(CopyPhase::Opens);
     const uint32_t startTotal = bytesCopied;
-    bool written = copyData(*this, digest);
+    bool written = copyData(*this, checksums);
     markCopyPhase(CopyPhase::Blocks);
     written = closeStreams(*this) && written;
     markCopyPhase(CopyPhase::Closes);
@@ -105,7 +105,7 @@ bool SetupEngine::copyFile(const char* target, const char* source, CopyDigest* d
 
     uint32_t sourceSize = fileSize(source);
     bool whole = written && !sizesFarApart(sourceSize, fileSize(target));
-    whole = whole || copyWithSystem(*this, target, source, startTotal, sourceSize, digest);
+    whole = whole || copyWithSystem(*this, target, source, startTotal, sourceSize, checksums);
     markCopyPhase(CopyPhase::SizeCheck);
     return whole;
 }

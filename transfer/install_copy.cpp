@@ -10,7 +10,7 @@
 #include "base/bounded_text.h"
 #include "base/paths.h"
 #include "engine/setup_engine.h"
-#include "transfer/copy_digest.h"
+#include "transfer/checksums.h"
 #include "transfer/install_status.h"
 #include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
@@ -47,16 +47,16 @@ void walkInstallList(const SetupEngine& engine, int first, int end, Visit visit)
 // its paths did not fit); the run then fails like a cancelled one.
 std::atomic<bool> copyFailed{false};
 
-bool sameSha256(const CopyDigest& digest, const ManifestFile& expected) {
-    return digest.known &&
-           std::memcmp(digest.sha256, expected.sha256, sizeof expected.sha256) == 0;
+bool sameSha256(const Checksums& checksums, const ManifestFile& expected) {
+    return checksums.known &&
+           std::memcmp(checksums.sha256, expected.sha256, sizeof expected.sha256) == 0;
 }
 
 // Whether a file that is already in place has the bytes the manifest gives.
 bool fileMatches(const char* path, const ManifestFile& expected) {
-    CopyDigest digest;
-    digest.sha256Wanted = true;
-    return fileDigest(path, digest) && sameSha256(digest, expected);
+    Checksums checksums;
+    checksums.sha256Wanted = true;
+    return fileChecksums(path, checksums) && sameSha256(checksums, expected);
 }
 
 // A source that cannot be told apart from its target (its volume keeps no
@@ -64,11 +64,11 @@ bool fileMatches(const char* path, const ManifestFile& expected) {
 // takes the target's place: were the two one file, a straight copy would
 // empty it before reading it.
 bool copyThroughTemporary(SetupEngine& engine, const char* target, const char* source,
-                          CopyDigest& digest) {
+                          Checksums& checksums) {
     char temporary[kPathCapacity];
     if (!joinPath(temporary, kPathCapacity, engine.installDir, kUpdateTemporaryName)) return false;
     platform::setAttributesNormal(temporary);
-    bool copied = engine.copyFile(temporary, source, &digest);
+    bool copied = engine.copyFile(temporary, source, &checksums);
     // A cut-short copy never takes the place of what may be its own source.
     if (copied && engine.cancelState == kCancelNone &&
         platform::replaceFile(temporary, target)) {
@@ -104,11 +104,11 @@ bool copyEntry(SetupEngine& engine, const char* name, const ReleaseManifest* man
     // A read-only file left by an earlier install (a copy that carried the
     // disc's attributes) would refuse to be overwritten.
     platform::setAttributesNormal(target);
-    CopyDigest digest;
-    digest.sha256Wanted = expected != nullptr;
+    Checksums checksums;
+    checksums.sha256Wanted = expected != nullptr;
     bool copied = sameness == FileSameness::Unknown
-                      ? copyThroughTemporary(engine, target, source, digest)
-                      : engine.copyFile(target, source, &digest);
+                      ? copyThroughTemporary(engine, target, source, checksums)
+                      : engine.copyFile(target, source, &checksums);
     // A missing source is skipped, as on a medium without the optional part;
     // one the system could not search for is no missing file, and with a
     // manifest every source must be there.
@@ -116,7 +116,7 @@ bool copyEntry(SetupEngine& engine, const char* name, const ReleaseManifest* man
         return expected == nullptr && platform::findPath(source) == platform::Presence::Missing;
     }
     return expected == nullptr || engine.cancelState != kCancelNone ||
-           sameSha256(digest, *expected);
+           sameSha256(checksums, *expected);
 }
 
 void waitForCopy(SetupEngine& engine) {

@@ -8,7 +8,7 @@
 #include "engine/setup_engine.h"
 #include "transfer/same_file.h"
 #include "transfer/reserved_names.h"
-#include "transfer/update_files.h"
+#include "transfer/update_folders.h"
 
 namespace {
 
@@ -159,7 +159,7 @@ const char* SetupEngine::deleteInstalledFiles(const char* folder) {
     if (!deleteListedFile(folder, kUpdateTemporaryName, sourceDir) && firstLeft == nullptr) {
         firstLeft = kUpdateTemporaryName;
     }
-    removeUpdateLeftovers(folder, installFiles, updateFiles);
+    removeLeftovers(folder, installFiles, updateFiles);
     return firstLeft;
 }
 
@@ -181,7 +181,7 @@ bool SetupEngine::runInstall() {
     // An update ended in its replace step in this folder (the game held a
     // file when it was to be put back) is put back first: its record would
     // otherwise undo the install at the next start.
-    if (!recoverUpdate()) return false;
+    if (!putBackEndedUpdate()) return false;
     freeMegabytes = getFreeMegabytes(installBase);
     if (requiredMegabytes > freeMegabytes) {
         reportTooLittleSpace(*this);

@@ -1,8 +1,10 @@
+// The only user of the zstd decoder: one patch decoded against its mapped
+// reference, block by block, into the staged file.
 #include "transfer/patch_apply.h"
 
 #include <zstd.h>
 
-#include "transfer/block_digest.h"
+#include "transfer/checksum_thread.h"
 
 namespace {
 
@@ -33,14 +35,14 @@ struct Decoding {
 // out. frameLeft takes what the decoder says is left of the frame: 0 once
 // it is whole; Undecodable for a decoding error or anything in the block
 // after the frame's end.
-PatchOutcome decodeBlock(Decoding& decoding, BlockDigest& checksums, ZSTD_inBuffer& input,
+PatchOutcome decodeBlock(Decoding& decoding, ChecksumThread& thread, ZSTD_inBuffer& input,
                          size_t& frameLeft) {
     for (;;) {
-        unsigned char* block = checksums.freeBlock();
+        unsigned char* block = thread.freeBlock();
         ZSTD_outBuffer output{block, kCopyBlock, 0};
         frameLeft = ZSTD_decompressStream(decoding.decoder, &output, &input);
         if (ZSTD_isError(frameLeft)) return PatchOutcome::Undecodable;
-        checksums.add(output.pos);
+        thread.add(output.pos);
         if (platform::writeStream(decoding.target, block, output.pos) != output.pos) {
             return PatchOutcome::Failed;
         }
@@ -55,7 +57,7 @@ PatchOutcome decodeBlock(Decoding& decoding, BlockDigest& checksums, ZSTD_inBuff
 
 // Runs the patch through the decoder: Applied when it ends with exactly one
 // whole frame.
-PatchOutcome decodeAll(Decoding& decoding, BlockDigest& checksums) {
+PatchOutcome decodeAll(Decoding& decoding, ChecksumThread& thread) {
     size_t frameLeft = 1;
     for (;;) {
         size_t read = platform::readStream(decoding.patch, patchBuffer, sizeof patchBuffer);
@@ -63,7 +65,7 @@ PatchOutcome decodeAll(Decoding& decoding, BlockDigest& checksums) {
         if (read == 0) return frameLeft == 0 ? PatchOutcome::Applied : PatchOutcome::Undecodable;
         if (frameLeft == 0) return PatchOutcome::Undecodable;
         ZSTD_inBuffer input{patchBuffer, read, 0};
-        PatchOutcome decoded = decodeBlock(decoding, checksums, input, frameLeft);
+        PatchOutcome decoded = decodeBlock(decoding, thread, input, frameLeft);
         if (decoded != PatchOutcome::Applied) return decoded;
     }
 }
@@ -82,8 +84,8 @@ bool startDecoder(Decoding& decoding, const void* reference, uint64_t referenceS
 }  // namespace
 
 PatchOutcome applyPatch(const char* reference, const char* patch, const char* target,
-                        CopyDigest& digest) {
-    digest.known = false;
+                        Checksums& checksums) {
+    checksums.known = false;
     Decoding decoding;
     const void* referenceBytes = nullptr;
     uint64_t referenceSize = 0;
@@ -94,9 +96,9 @@ PatchOutcome applyPatch(const char* reference, const char* patch, const char* ta
     if (decoding.target == nullptr || !startDecoder(decoding, referenceBytes, referenceSize)) {
         return PatchOutcome::Failed;
     }
-    BlockDigest checksums(digest);
-    PatchOutcome decoded = decodeAll(decoding, checksums);
-    bool checked = checksums.finish();
+    ChecksumThread thread(checksums);
+    PatchOutcome decoded = decodeAll(decoding, thread);
+    bool checked = thread.finish();
     bool closed = platform::closeStream(decoding.target);
     decoding.target = nullptr;
     if (decoded != PatchOutcome::Applied) return decoded;

@@ -4,7 +4,7 @@
 // caller wants computed of the bytes written.
 #pragma once
 
-#include "transfer/copy_digest.h"
+#include "transfer/checksums.h"
 
 enum class PatchOutcome {
     Applied,
@@ -13,4 +13,4 @@ enum class PatchOutcome {
 };
 // Decodes patch with reference into target (created or emptied).
 PatchOutcome applyPatch(const char* reference, const char* patch, const char* target,
-                        CopyDigest& digest);
+                        Checksums& checksums);

@@ -1,3 +1,5 @@
+// Parsing the release manifest the program carries, and finding a file in
+// it; nothing here reads a file.
 #include "transfer/release_manifest.h"
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// Telling a listed name from the program's own, as the system compares
+// names.
 #include "transfer/reserved_names.h"
 
 #include <cstring>

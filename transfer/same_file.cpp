@@ -1,3 +1,4 @@
+// Comparing two files' identities: volume, index and size.
 #include "transfer/same_file.h"
 
 #include "platform/platform.h"

@@ -8,7 +8,7 @@
 #include "base/paths.h"
 
 #include "transfer/release_manifest.h"
-#include "transfer/update_files.h"
+#include "transfer/update_patches.h"
 
 namespace {
 
@@ -18,10 +18,10 @@ bool sameSha256(const unsigned char* a, const unsigned char* b) {
 
 // The SHA-256 of a whole file; false when it cannot be read.
 bool readSha256(const char* path, unsigned char* sha256) {
-    CopyDigest digest;
-    digest.sha256Wanted = true;
-    if (!fileDigest(path, digest)) return false;
-    std::memcpy(sha256, digest.sha256, platform::kSha256Bytes);
+    Checksums checksums;
+    checksums.sha256Wanted = true;
+    if (!fileChecksums(path, checksums)) return false;
+    std::memcpy(sha256, checksums.sha256, platform::kSha256Bytes);
     return true;
 }
 

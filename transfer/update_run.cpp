@@ -1,7 +1,7 @@
 // runUpdate: the program's main job. Brings every file of both lists from
 // the data folder beside the program into the installed game folder, with
 // normal attributes and the source's three times, and tells the user the
-// outcome. The update is all or nothing (transfer/update_files.h): a
+// outcome. The update is all or nothing (transfer/update_staging.h, transfer/update_replace.h): a
 // damaged release, a full disk, a file the game holds or a run that is
 // ended never leaves the game a mix of old and new files.
 #include <cstring>
@@ -15,8 +15,11 @@
 #include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
 #include "transfer/same_file.h"
-#include "transfer/small_file.h"
-#include "transfer/update_files.h"
+#include "transfer/text_file.h"
+#include "transfer/update_folders.h"
+#include "transfer/update_patches.h"
+#include "transfer/update_replace.h"
+#include "transfer/update_staging.h"
 
 namespace {
 
@@ -147,14 +150,14 @@ bool findSources(const char* dataPath, UpdateFiles& files, const char*& unknown)
 // there and have a checksum in it; false names the first that has not (or
 // the checksum file itself when it cannot be read). Without one, a missing
 // file is skipped.
-bool readChecksums(const char* dataPath, UpdateFiles& files, const char*& damaged) {
+bool readChecksumFile(const char* dataPath, UpdateFiles& files, const char*& damaged) {
     char path[kTextCapacity];
     damaged = kChecksumFileName;
     if (!joinPath(path, sizeof path, dataPath, kChecksumFileName)) return false;
     platform::Presence presence = platform::findPath(path);
     if (presence == platform::Presence::Missing) return true;
     std::string text;
-    if (presence != platform::Presence::File || !readSmallFile(path, text)) return false;
+    if (presence != platform::Presence::File || !readTextFile(path, text)) return false;
     for (UpdateFile& file : files) {
         damaged = file.name;
         file.crc32Known = findChecksum(text, file.name, file.expectedCrc32);
@@ -209,7 +212,7 @@ bool readReleaseChecksums(const SetupEngine& engine, const char* dataPath,
                           ReleaseManifest& manifest, UpdateFiles& files, char* damaged) {
     if (engine.hasReleaseManifest) return matchManifest(engine, manifest, files, damaged);
     const char* at = nullptr;
-    if (readChecksums(dataPath, files, at)) return true;
+    if (readChecksumFile(dataPath, files, at)) return true;
     copyText(damaged, kNameCapacity, at);
     return false;
 }
@@ -320,7 +323,7 @@ bool stageAndReplace(SetupEngine& engine, const char* dataPath, UpdateFiles& fil
     ReplaceOutcome replaced = replaceGameFiles(engine.installDir, files, at);
     markCopyPhase(CopyPhase::Replace);
     if (replaced != ReplaceOutcome::NotPutBack) {
-        removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
+        removeLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
     }
     if (replaced == ReplaceOutcome::Replaced) return true;
     reportNaming(engine, replaceText(replaced), at);
@@ -329,12 +332,12 @@ bool stageAndReplace(SetupEngine& engine, const char* dataPath, UpdateFiles& fil
 
 }  // namespace
 
-bool SetupEngine::recoverUpdate() {
+bool SetupEngine::putBackEndedUpdate() {
     if (!isAbsoluteFolder(installDir)) return true;
     char at[kNameCapacity];
-    RecoveryOutcome recovered = recoverGameFiles(installDir, installFiles, updateFiles, at);
-    if (recovered == RecoveryOutcome::Done) return true;
-    reportNaming(*this, recovered == RecoveryOutcome::Foreign ? kRecordForeign : kNotPutBack, at);
+    PutBackOutcome putBack = ::putBackEndedUpdate(installDir, installFiles, updateFiles, at);
+    if (putBack == PutBackOutcome::Done) return true;
+    reportNaming(*this, putBack == PutBackOutcome::Foreign ? kRecordForeign : kNotPutBack, at);
     return false;
 }
 
@@ -347,7 +350,7 @@ bool SetupEngine::runUpdate() {
         report(*this, kUpdateFilesUnknown, kReportCaption);
         return false;
     }
-    if (!checkInstallFolder(*this) || !recoverUpdate()) return false;
+    if (!checkInstallFolder(*this) || !putBackEndedUpdate()) return false;
     // When the data folder is the game folder itself (the update unpacked
     // into the maker's folder; another letter case or a short name still
     // names it), every file found is already its own new version. Where

@@ -10,7 +10,8 @@
 #include "transfer/patch_apply.h"
 #include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
-#include "transfer/update_files.h"
+#include "transfer/update_folders.h"
+#include "transfer/update_staging.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* 
         return StagingOutcome::Failed;
     }
     markCopyPhase(CopyPhase::SourceChecks);
-    file.staged = CopyDigest{};
+    file.staged = Checksums{};
     file.staged.crc32Wanted = file.crc32Known;
     file.staged.sha256Wanted = file.sha256Known;
     if (file.patch != nullptr) {
@@ -139,7 +140,7 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
         outcome = StagingOutcome::Failed;
     }
     if (outcome != StagingOutcome::Staged) {
-        removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
+        removeLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
     }
     return outcome;
 }

@@ -420,7 +420,7 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
 
         fake::failCall(fake::Call::ReplaceFile, 0);
         fake::failCall(fake::Call::DeleteFile, 0);
-        EXPECT_TRUE(engine.recoverUpdate());
+        EXPECT_TRUE(engine.putBackEndedUpdate());
         EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
         EXPECT_FALSE(fake::exists(targetOf("b.pac")));
         EXPECT_EQ("old", fake::readFile(targetOf("c.pac")));
@@ -439,7 +439,7 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     fake::failCall(fake::Call::DeleteFile, 0);
     fake::holdOpen(targetOf("a.pac"));
     size_t before = fake::shownMessages().size();
-    EXPECT_FALSE(engine.recoverUpdate());
+    EXPECT_FALSE(engine.putBackEndedUpdate());
     EXPECT_FALSE(engine.runUpdate());
     std::vector<fake::ShownMessage> shown = fake::shownMessages();
     ASSERT_EQ(before + 2, shown.size());
@@ -448,7 +448,7 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
 
     // A record that cannot be read keeps every old file where it is.
     fake::failCallFor(fake::Call::OpenStream, targetOf("~UPDATE.LOG"));
-    EXPECT_FALSE(engine.recoverUpdate());
+    EXPECT_FALSE(engine.putBackEndedUpdate());
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.OLD\\a.pac")));
 
     // A copy that an earlier run left in the backup folder and that cannot
@@ -474,7 +474,7 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
         fake::writeFile(targetOf("save.dat"), "save");
         fake::writeFile(targetOf("~UPDATE.NEW\\a.pac"), "new a.pac");
         fake::writeFile(targetOf("~UPDATE.LOG"), record);
-        EXPECT_EQ(ours, engine.recoverUpdate());
+        EXPECT_EQ(ours, engine.putBackEndedUpdate());
         EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
         EXPECT_EQ("save", fake::readFile(targetOf("save.dat")));
         EXPECT_FALSE(fake::exists("c:\\Games\\a.pac"));

@@ -1,4 +1,6 @@
-#include "transfer/small_file.h"
+// Reading a small text file whole, with a limit no file of the update's
+// own may pass.
+#include "transfer/text_file.h"
 
 #include "platform/platform.h"
 
@@ -6,11 +8,11 @@ namespace {
 
 // A release lists a few hundred files at most; a line takes under 140
 // bytes.
-constexpr size_t kSmallFileLimit = 1 << 20;
+constexpr size_t kTextFileLimit = 1 << 20;
 
 }  // namespace
 
-bool readSmallFile(const char* path, std::string& text) {
+bool readTextFile(const char* path, std::string& text) {
     platform::Stream* stream = platform::openStream(path, "rb");
     if (stream == nullptr) return false;
     char block[4096];
@@ -18,8 +20,8 @@ bool readSmallFile(const char* path, std::string& text) {
     do {
         read = platform::readStream(stream, block, sizeof block);
         text.append(block, read);
-    } while (read == sizeof block && text.size() <= kSmallFileLimit);
-    bool whole = !platform::streamFailed(stream) && text.size() <= kSmallFileLimit;
+    } while (read == sizeof block && text.size() <= kTextFileLimit);
+    bool whole = !platform::streamFailed(stream) && text.size() <= kTextFileLimit;
     platform::closeStream(stream);
     return whole;
 }

@@ -13,18 +13,18 @@
 #include <cstddef>
 #include <mutex>
 
-#include "transfer/copy_digest.h"
+#include "transfer/checksums.h"
 
 constexpr size_t kCopyBlock = 0x10000;
 
-class BlockDigest {
+class ChecksumThread {
 public:
-    // Starts the checksums the digest wants.
-    explicit BlockDigest(CopyDigest& digest);
+    // Starts the checksums the result wants.
+    explicit ChecksumThread(Checksums& result);
     // Waits for the thread, if finish was never called.
-    ~BlockDigest();
-    BlockDigest(const BlockDigest&) = delete;
-    BlockDigest& operator=(const BlockDigest&) = delete;
+    ~ChecksumThread();
+    ChecksumThread(const ChecksumThread&) = delete;
+    ChecksumThread& operator=(const ChecksumThread&) = delete;
 
     // A block to read into, of kCopyBlock bytes; waits while every block is
     // still being checksummed.
@@ -32,16 +32,16 @@ public:
     // Hands over the block freeBlock gave last, holding size bytes.
     void add(size_t size);
     // Waits until every block handed over is checksummed and stores the
-    // result in the digest; false (digest.known false) when one could not
+    // checksums in the result; false (result.known false) when one could not
     // be computed.
     bool finish();
 
 private:
     void work();
-    void digestBlock(int block);
+    void checksumBlock(int block);
     static void run(void* self);
 
-    CopyDigest& digest_;
+    Checksums& result_;
     platform::Sha256* sha256_ = nullptr;
     uint32_t crc32_ = 0;
     bool failed_ = false;

@@ -1,4 +1,6 @@
-#include "transfer/block_digest.h"
+// The copy's second thread: the only place that computes checksums while
+// the copier reads and writes, over a ring of blocks handed over in order.
+#include "transfer/checksum_thread.h"
 
 #include <zlib.h>
 
@@ -15,18 +17,18 @@ size_t blockSizes[kBlocks];
 
 }  // namespace
 
-BlockDigest::BlockDigest(CopyDigest& digest) : digest_(digest) {
-    digest_.known = false;
+ChecksumThread::ChecksumThread(Checksums& result) : result_(result) {
+    result_.known = false;
     crc32_ = static_cast<uint32_t>(crc32(0, Z_NULL, 0));
-    if (digest_.sha256Wanted) {
+    if (result_.sha256Wanted) {
         sha256_ = platform::startSha256();
         failed_ = sha256_ == nullptr;
     }
     uint32_t threadId = 0;
-    if (!platform::startThread(&BlockDigest::run, this, threadId, thread_)) thread_ = nullptr;
+    if (!platform::startThread(&ChecksumThread::run, this, threadId, thread_)) thread_ = nullptr;
 }
 
-BlockDigest::~BlockDigest() {
+ChecksumThread::~ChecksumThread() {
     if (thread_ != nullptr) finish();
     if (sha256_ != nullptr) {
         unsigned char unused[platform::kSha256Bytes];
@@ -34,13 +36,13 @@ BlockDigest::~BlockDigest() {
     }
 }
 
-unsigned char* BlockDigest::freeBlock() {
+unsigned char* ChecksumThread::freeBlock() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return queued_ < kBlocks; });
     return blocks[next_];
 }
 
-void BlockDigest::add(size_t size) {
+void ChecksumThread::add(size_t size) {
     int block;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -50,7 +52,7 @@ void BlockDigest::add(size_t size) {
         ++queued_;
     }
     if (thread_ == nullptr) {
-        digestBlock(block);
+        checksumBlock(block);
         std::lock_guard<std::mutex> lock(mutex_);
         oldest_ = next_;
         queued_ = 0;
@@ -59,7 +61,7 @@ void BlockDigest::add(size_t size) {
     changed_.notify_all();
 }
 
-bool BlockDigest::finish() {
+bool ChecksumThread::finish() {
     if (thread_ != nullptr) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -70,20 +72,20 @@ bool BlockDigest::finish() {
         platform::closeThread(thread_);
         thread_ = nullptr;
     }
-    digest_.crc32 = crc32_;
+    result_.crc32 = crc32_;
     if (sha256_ != nullptr) {
-        failed_ = !platform::finishSha256(sha256_, digest_.sha256) || failed_;
+        failed_ = !platform::finishSha256(sha256_, result_.sha256) || failed_;
         sha256_ = nullptr;
     }
-    digest_.known = !failed_;
-    return digest_.known;
+    result_.known = !failed_;
+    return result_.known;
 }
 
-void BlockDigest::run(void* self) { static_cast<BlockDigest*>(self)->work(); }
+void ChecksumThread::run(void* self) { static_cast<ChecksumThread*>(self)->work(); }
 
 // The thread: checksums each block as it is handed over, until the copier
 // has ended and nothing is left.
-void BlockDigest::work() {
+void ChecksumThread::work() {
     for (;;) {
         int block;
         {
@@ -92,7 +94,7 @@ void BlockDigest::work() {
             if (queued_ == 0) return;
             block = oldest_;
         }
-        digestBlock(block);
+        checksumBlock(block);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             oldest_ = (oldest_ + 1) % kBlocks;
@@ -102,10 +104,10 @@ void BlockDigest::work() {
     }
 }
 
-void BlockDigest::digestBlock(int block) {
+void ChecksumThread::checksumBlock(int block) {
     const unsigned char* bytes = blocks[block];
     size_t size = blockSizes[block];
-    if (digest_.crc32Wanted) {
+    if (result_.crc32Wanted) {
         crc32_ = static_cast<uint32_t>(crc32(crc32_, bytes, static_cast<uInt>(size)));
     }
     if (sha256_ != nullptr && !failed_) failed_ = !platform::addToSha256(sha256_, bytes, size);

@@ -6,4 +6,4 @@
 
 // Reads the file whole into text, which is empty; false when it cannot be
 // read, or is larger than any such file can be (a megabyte).
-bool readSmallFile(const char* path, std::string& text);
+bool readTextFile(const char* path, std::string& text);
