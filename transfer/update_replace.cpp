@@ -43,14 +43,16 @@ const char* putBackFiles(const char* gameFolder, const UpdateFiles& files, size_
 }
 
 // Puts back the first count files after a failed rename; NotPutBack, naming
-// the file, when one could not be put back.
+// the file, when one could not be put back, else what the system said of
+// the rename: Denied, or Held (the game holds the file, or another cause).
 ReplaceOutcome putBackReplaced(const char* gameFolder, UpdateFiles& files, size_t count,
                                char* at) {
+    bool denied = platform::errorKindOf(platform::lastError()) == platform::ErrorKind::Denied;
     if (const char* notPutBack = putBackFiles(gameFolder, files, count)) {
         copyText(at, kTextCapacity, notPutBack);
         return ReplaceOutcome::NotPutBack;
     }
-    return ReplaceOutcome::Held;
+    return denied ? ReplaceOutcome::Denied : ReplaceOutcome::Held;
 }
 
 // How far an ended run got with one recorded file, read off the disk: its

@@ -7,6 +7,7 @@
 enum class ReplaceOutcome {
     Replaced,       // every new file in place; the old ones are leftovers now
     Held,           // a rename failed (the game holds at) and every game file is as it was
+    Denied,         // the system denied a rename of at; every game file is as it was
     FolderInPlace,  // a folder stands where the game file at should be; nothing touched
     NotSearchable,  // the place of at cannot be searched; nothing touched
     NotMade,        // at (the backup folder or the record) cannot be made; nothing touched

@@ -46,6 +46,14 @@ const char kFolderInPlace[] =
     "アップデートは行われませんでした。";
 const char kNotMade[] =
     "ゲームのフォルダに\n%s\nを作成できませんでした。\nアップデートは行われませんでした。";
+const char kFileDenied[] =
+    "%s\nを置き換えることが許可されていません。\n"
+    "ファイルの属性やセキュリティソフトの設定を確かめてから、もう一度アップデートしてください。\n"
+    "ゲームのファイルは変更されていません。";
+const char kDiskFull[] =
+    "%s\nを書き込む途中で、ドライブの空き容量がなくなりました。\n"
+    "空き容量を増やしてから、もう一度アップデートしてください。\n"
+    "アップデートは行われませんでした。";
 const char kNotThisVersion[] =
     "%s\nは、このパッチが対象とするバージョンのファイルではありません。\n"
     "このパッチは別のバージョン用です。完全版のアップデートをお使いください。\n"
@@ -293,6 +301,7 @@ bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies,
 const char* replaceText(ReplaceOutcome outcome) {
     switch (outcome) {
         case ReplaceOutcome::Held: return kFileHeld;
+        case ReplaceOutcome::Denied: return kFileDenied;
         case ReplaceOutcome::FolderInPlace: return kFolderInPlace;
         case ReplaceOutcome::NotSearchable: return kFileFailed;
         case ReplaceOutcome::NotMade: return kNotMade;
@@ -304,8 +313,14 @@ const char* replaceText(ReplaceOutcome outcome) {
 }
 
 const char* stagingText(StagingOutcome outcome) {
-    if (outcome == StagingOutcome::Damaged) return kReleaseDamaged;
-    return outcome == StagingOutcome::FolderNotMade ? kNotMade : kFileFailed;
+    switch (outcome) {
+        case StagingOutcome::Damaged: return kReleaseDamaged;
+        case StagingOutcome::FolderNotMade: return kNotMade;
+        case StagingOutcome::DiskFull: return kDiskFull;
+        case StagingOutcome::Failed:
+        case StagingOutcome::Staged: break;
+    }
+    return kFileFailed;
 }
 
 // Stages the files, then puts them in place; false when the run ended,

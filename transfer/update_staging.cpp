@@ -67,6 +67,12 @@ StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* 
     return timed ? StagingOutcome::Staged : StagingOutcome::Failed;
 }
 
+// A failed write: a full disk, as the system said, or another failure.
+StagingOutcome failureOf() {
+    bool full = platform::errorKindOf(platform::lastError()) == platform::ErrorKind::DiskFull;
+    return full ? StagingOutcome::DiskFull : StagingOutcome::Failed;
+}
+
 // What names a file to the player: its patch, where a patch makes it.
 const char* shippedName(const UpdateFile& file) {
     return file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
@@ -117,7 +123,7 @@ StagingOutcome stageEach(SetupEngine& engine, const char* dataPath, const char* 
         StagingOutcome staged = stageFile(engine, dataPath, staging, file);
         if (staged == StagingOutcome::Staged) continue;
         at = staged == StagingOutcome::Damaged ? shippedName(file) : file.name;
-        return staged;
+        return staged == StagingOutcome::Failed ? failureOf() : staged;
     }
     return StagingOutcome::Staged;
 }
@@ -137,7 +143,7 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
         outcome = StagingOutcome::Damaged;
     }
     if (outcome == StagingOutcome::Staged && (at = flushStagedFiles(staging, files)) != nullptr) {
-        outcome = StagingOutcome::Failed;
+        outcome = failureOf();
     }
     if (outcome != StagingOutcome::Staged) {
         removeLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);

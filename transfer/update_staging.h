@@ -5,12 +5,12 @@
 #include "engine/setup_engine.h"
 #include "transfer/update_file.h"
 
-enum class StagingOutcome { Staged, Failed, Damaged, FolderNotMade };
+enum class StagingOutcome { Staged, Failed, DiskFull, Damaged, FolderNotMade };
 // Copies every present file from the data folder into the staging folder
 // (or makes it of its game file by its patch), with normal attributes and
 // its source's times, checks each against the checksums the release gives,
 // and has every staged file written through to the disk. Unless Staged, at
-// names the file that failed (or the damaged source, or the staging folder)
-// and the staging folder is emptied again.
+// names the file that failed (DiskFull: for a full disk), the damaged
+// source, or the staging folder, and the staging folder is emptied again.
 StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, UpdateFiles& files,
                                 const char*& at);

@@ -8,8 +8,22 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/win32/last_error.h"
 
 namespace platform {
+namespace {
+
+// The call's outcome, its system error kept when it failed.
+bool succeeded(bool ok) { return ok || keepSystemError(); }
+
+// Flushes an open handle, then closes it; false, the first error kept,
+// when either failed.
+bool flushAndClose(HANDLE handle) {
+    bool flushed = succeeded(FlushFileBuffers(handle) != 0);
+    return succeeded(CloseHandle(handle) != 0) && flushed;
+}
+
+}  // namespace
 
 bool canOpenForReading(const char* path) {
     FILE* file = std::fopen(path, "r");
@@ -33,11 +47,11 @@ bool exclusiveFileSize(const char* path, uint32_t& lowSize) {
 }
 
 bool systemCopyFile(const char* source, const char* target) {
-    return CopyFileA(source, target, FALSE) != 0;
+    return succeeded(CopyFileA(source, target, FALSE) != 0);
 }
 
 bool setAttributesNormal(const char* path) {
-    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
+    return succeeded(SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0);
 }
 
 bool fileAttributes(const char* path, uint32_t& attributes) {
@@ -67,25 +81,23 @@ Presence findPath(const char* path, uint64_t* size) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Presence::Folder : Presence::File;
 }
 
-bool deleteFile(const char* path) { return DeleteFileA(path) != 0; }
+bool deleteFile(const char* path) { return succeeded(DeleteFileA(path) != 0); }
 
 bool writeFileToDisk(const char* path, const void* data, size_t size) {
-    if (size > MAXDWORD) return false;
+    if (size > MAXDWORD) return keepError(ERROR_INVALID_PARAMETER);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) return keepSystemError();
     DWORD written = 0;
-    bool whole = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) != 0 &&
-                 written == size && FlushFileBuffers(file) != 0;
-    return CloseHandle(file) != 0 && whole;
+    bool wrote = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) != 0;
+    bool whole = succeeded(wrote) && (written == size || keepError(ERROR_DISK_FULL));
+    return flushAndClose(file) && whole;
 }
 
 bool flushFileToDisk(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool flushed = FlushFileBuffers(file) != 0;
-    return CloseHandle(file) != 0 && flushed;
+    return file != INVALID_HANDLE_VALUE ? flushAndClose(file) : keepSystemError();
 }
 
 // A folder opens for flushing with backup semantics and write access; NTFS
@@ -94,9 +106,7 @@ bool flushFolderToDisk(const char* path) {
     HANDLE folder = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
                                 FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return false;
-    bool flushed = FlushFileBuffers(folder) != 0;
-    return CloseHandle(folder) != 0 && flushed;
+    return folder != INVALID_HANDLE_VALUE ? flushAndClose(folder) : keepSystemError();
 }
 
 // The system compares file names in UTF-16 with its own case table, which
@@ -112,7 +122,7 @@ bool sameFileName(const char* first, const char* second) {
 
 bool changeDirectory(const char* path) { return _chdir(path) == 0; }
 
-bool makeDirectory(const char* path) { return _mkdir(path) == 0; }
+bool makeDirectory(const char* path) { return _mkdir(path) == 0 || keepRuntimeError(); }
 
 bool removeDirectory(const char* path) { return RemoveDirectoryA(path) != 0; }
 
@@ -147,7 +157,7 @@ bool fileIdentity(const char* path, FileIdentity& identity) {
 }
 
 bool replaceFile(const char* source, const char* target) {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+    return succeeded(MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
 }  // namespace platform

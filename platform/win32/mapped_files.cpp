@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/win32/last_error.h"
 
 namespace platform {
 
@@ -34,6 +35,7 @@ MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& siz
     LARGE_INTEGER length;
     if (mapped->file == INVALID_HANDLE_VALUE || !GetFileSizeEx(mapped->file, &length) ||
         static_cast<uint64_t>(length.QuadPart) > SIZE_MAX) {
+        keepSystemError();
         release(mapped);
         return nullptr;
     }
@@ -46,6 +48,7 @@ MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& siz
         mapped->view = MapViewOfFile(mapped->mapping, FILE_MAP_READ, 0, 0, 0);
     }
     if (mapped->view == nullptr) {
+        keepSystemError();
         release(mapped);
         return nullptr;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/last_error.h"
 
 namespace platform {
 namespace {
@@ -25,7 +26,10 @@ FILE* fileOf(Stream* stream) { return reinterpret_cast<FILE*>(stream); }
 FILE* createForWriting(const char* path) {
     HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        keepSystemError();
+        return nullptr;
+    }
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (descriptor == -1) {
@@ -38,6 +42,7 @@ FILE* createForWriting(const char* path) {
         return nullptr;
     }
     if (existed && !SetEndOfFile(handle)) {
+        keepSystemError();
         std::fclose(file);
         return nullptr;
     }
@@ -51,6 +56,7 @@ Stream* openStream(const char* path, const char* mode) {
     if (std::strcmp(mode, "wb") == 0) {
         file = createForWriting(path);
     } else if (fopen_s(&file, path, mode) != 0) {
+        keepRuntimeError();
         file = nullptr;
     }
     return reinterpret_cast<Stream*>(file);
@@ -67,12 +73,14 @@ bool streamFailed(Stream* stream) {
 
 size_t writeStream(Stream* stream, const void* buffer, size_t size) {
     if (stream == nullptr) return 0;
-    return std::fwrite(buffer, 1, size, fileOf(stream));
+    size_t written = std::fwrite(buffer, 1, size, fileOf(stream));
+    if (written != size) keepRuntimeError();
+    return written;
 }
 
 bool closeStream(Stream* stream) {
     if (stream == nullptr) return false;
-    return std::fclose(fileOf(stream)) == 0;
+    return std::fclose(fileOf(stream)) == 0 || keepRuntimeError();
 }
 
 }  // namespace platform

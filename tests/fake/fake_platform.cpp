@@ -59,7 +59,15 @@ platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHan
 
 // One call's count and injected failures: failuresLeft < 0 fails every call,
 // after passesLeft calls have passed.
-struct CallState { int failuresLeft = 0, passesLeft = 0, count = 0; };
+struct CallState {
+    int failuresLeft = 0, passesLeft = 0, count = 0;
+    uint32_t error = kOtherError;
+};
+
+// The system errors the fake gives for the states it keeps.
+constexpr uint32_t kSharingViolation = 32;
+constexpr uint32_t kAccessDenied = 5;
+constexpr uint32_t kDiskFull = 112;
 
 struct World {
     std::string root;
@@ -80,7 +88,7 @@ struct World {
     uint32_t clock = 0;
     std::function<void()> writeHook;
     CallState calls[static_cast<int>(Call::Count)];
-    std::set<std::pair<int, std::string>> failingPaths;  // call, host path
+    std::map<std::pair<int, std::string>, uint32_t> failingPaths;  // call, host path: error
     uint32_t nextThreadId = 100;
     std::vector<ShellOpen> shellOpens;
     int comSessions = 0;
@@ -144,29 +152,43 @@ std::string hostPathLocked(const std::string& windowsPath) {
     return world.root + resolveDots("/" + drive + "/" + path.substr(2));
 }
 
+// The system error of this thread's last failed call (lastError).
+thread_local uint32_t lastFailure = 0;
+
+// Keeps the error of a call that fails; false, for its return.
+bool failWith(uint32_t error) {
+    lastFailure = error;
+    return false;
+}
+
 // Counts the call and tells whether it is to fail.
 bool failsLocked(Call call, const char* windowsPath = nullptr) {
     int index = static_cast<int>(call);
     CallState& state = world.calls[index];
     ++state.count;
-    if (windowsPath && world.failingPaths.count({index, hostPathLocked(windowsPath)})) return true;
+    if (windowsPath) {
+        auto failing = world.failingPaths.find({index, hostPathLocked(windowsPath)});
+        if (failing != world.failingPaths.end()) return !failWith(failing->second);
+    }
     if (state.failuresLeft == 0) return false;
     if (state.passesLeft > 0) {
         --state.passesLeft;
         return false;
     }
     if (state.failuresLeft > 0) --state.failuresLeft;
-    return true;
+    return !failWith(state.error);
 }
 
 FileState& stateLocked(const std::string& host) { return world.files[host]; }
 // The state of a file named by its Windows path.
 FileState& fileLocked(const std::string& path) { return stateLocked(hostPathLocked(path)); }
 
-// Held open by others or read-only: the file refuses to be written.
+// Held open by others or read-only: the file refuses to be written, with
+// the system's error for it.
 bool lockedOutLocked(const std::string& host) {
     const FileState& state = stateLocked(host);
-    return state.heldOpen || state.readOnly;
+    if (state.heldOpen) return !failWith(kSharingViolation);
+    return state.readOnly && !failWith(kAccessDenied);
 }
 
 // The error of this thread's last host file-system call, so that none throws.
@@ -365,15 +387,16 @@ void chooseInBrowser(const std::string& folder) {
     locked([&] { world.browseAnswers.push_back(folder); });
 }
 
-void failCall(Call call, int times, int after) {
+void failCall(Call call, int times, int after, uint32_t error) {
     Lock lock(worldMutex);
     CallState& state = world.calls[static_cast<int>(call)];
     state.failuresLeft = times < 0 ? -1 : times;
     state.passesLeft = after;
+    state.error = error;
 }
 
-void failCallFor(Call call, const std::string& path) {
-    locked([&] { world.failingPaths.insert({static_cast<int>(call), hostPathLocked(path)}); });
+void failCallFor(Call call, const std::string& path, uint32_t error) {
+    locked([&] { world.failingPaths[{static_cast<int>(call), hostPathLocked(path)}] = error; });
 }
 
 int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].count); }
@@ -415,6 +438,7 @@ size_t writeStream(Stream* stream, const void* buffer, size_t size) {
         if (world.diskSpace >= 0) {
             allowed = std::min<uint64_t>(size, static_cast<uint64_t>(world.diskSpace));
             world.diskSpace -= static_cast<int64_t>(allowed);
+            if (allowed < size) failWith(kDiskFull);
         }
         hook = world.writeHook;
     }
@@ -610,7 +634,8 @@ bool replaceFile(const char* source, const char* target) {
     if (failsLocked(Call::ReplaceFile, target)) return false;
     std::string from = hostPathLocked(source);
     std::string to = hostPathLocked(target);
-    if (!isRegularFile(from) || stateLocked(from).heldOpen || lockedOutLocked(to)) return false;
+    if (!isRegularFile(from) || lockedOutLocked(to)) return false;
+    if (stateLocked(from).heldOpen) return failWith(kSharingViolation);
     fs::rename(from, to, hostError);
     if (hostError) return false;
     FileState moved = stateLocked(from);
@@ -618,6 +643,8 @@ bool replaceFile(const char* source, const char* target) {
     world.files[to] = moved;
     return true;
 }
+
+uint32_t lastError() { return lastFailure; }
 
 // ---- SHA-256 -----------------------------------------------------------------------
 Sha256* startSha256() {

@@ -16,18 +16,13 @@
 
 namespace fake {
 
-// Every call of the platform layer, for failure injection and counting. The
-// fuzz target picks one by its number: new ones go at the end.
+// Every call of the platform layer, by its name in platform/platform_calls.def,
+// for failure injection and counting. The fuzz target picks one by its
+// number.
 enum class Call {
-    OpenStream, ReadStream, WriteStream, CloseStream, CanOpenForReading, ExclusiveFileSize,
-    SystemCopyFile, SetAttributesNormal, FileAttributes, SetFileAttributes, FindPath,
-    DeleteFile, ChangeDirectory, MakeDirectory, RemoveDirectory, OpenTimeSource,
-    OpenTimeTarget, ReadFileTimes, WriteFileTimes, ModuleFileName, DriveType, VolumeLabel,
-    DiskFreeBytes, RegistryOpenKey, RegistryCreateKey, RegistryDeleteKey, RegistrySetValue,
-    RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
-    LoadShellLinkWorkingDirectory, StartCom, LongPathName, ShellOpenFile, BrowseForFolder,
-    ShellItemPath, FreeShellItem, FileIdentity, ReplaceFile, WriteFileToDisk, FlushFileToDisk,
-    FlushFolderToDisk, StartSha256, AddToSha256, FinishSha256, MapFileForReading,
+#define PLATFORM_CALL(name, result, function, parameters) name,
+#include "platform/platform_calls.def"
+#undef PLATFORM_CALL
     Count
 };
 
@@ -44,7 +39,8 @@ std::string readFile(const std::string& windowsPath);
 bool exists(const std::string& windowsPath);
 void makeFolder(const std::string& windowsPath);
 // A file that others hold open without sharing: exclusive opens, stream
-// opens for writing and time-target opens of it fail.
+// opens for writing, renames and time-target opens of it fail, with the
+// system's sharing violation.
 void holdOpen(const std::string& windowsPath);
 // The read-only attribute: stream opens for writing, deletes and time-target
 // opens fail until setAttributesNormal clears it.
@@ -56,8 +52,8 @@ platform::FileTimes times(const std::string& windowsPath);
 // A sparse size reported for a file by exclusiveFileSize (low 32 bits are
 // taken of it), instead of its real size.
 void setReportedSize(const std::string& windowsPath, uint64_t size);
-// Writes to streams fail (return short) once this many more bytes have been
-// written in all; negative means never (the default).
+// Writes to streams fail (return short, the disk full) once this many more
+// bytes have been written in all; negative means never (the default).
 void setDiskSpaceForWrites(int64_t bytes);
 
 // The SHA-256 of bytes in lowercase hexadecimal, as a release manifest
@@ -135,10 +131,12 @@ std::vector<BrowseRequest> browseRequests();
 
 // ---- Failure injection and counting ------------------------------------
 // The next `times` calls of call fail (times < 0: every call until reset;
-// 0 ends the failures), once `after` more calls have passed.
-void failCall(Call call, int times = 1, int after = 0);
+// 0 ends the failures), once `after` more calls have passed, with the
+// system error given (ERROR_GEN_FAILURE unless said).
+constexpr uint32_t kOtherError = 31;
+void failCall(Call call, int times = 1, int after = 0, uint32_t error = kOtherError);
 // Fails the call only for this path (every time).
-void failCallFor(Call call, const std::string& windowsPath);
+void failCallFor(Call call, const std::string& windowsPath, uint32_t error = kOtherError);
 int callCount(Call call);
 
 }  // namespace fake

@@ -247,6 +247,9 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"a new file cannot take its place", Checks::None,
          [] { fake::failCall(fake::Call::ReplaceFile, 1, 3); },
          "grd.pac\nを置き換えられませんでした。"},
+        {"the system denies a rename", Checks::None,
+         [] { fake::failCall(fake::Call::ReplaceFile, 1, 3, 5); },
+         "grd.pac\nを置き換えることが許可されていません。"},
         {"a game file's place cannot be searched", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, targetOf("se.pac")); },
          "se.pac\nを更新できませんでした。"},
@@ -279,9 +282,9 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          [] {
              fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
              fake::setDiskSpaceForWrites(100000);
-             fake::failCall(fake::Call::SystemCopyFile, -1);
+             fake::failCall(fake::Call::SystemCopyFile, -1, 0, 112);
          },
-         "\nを更新できませんでした。"},
+         "\nを書き込む途中で、ドライブの空き容量がなくなりました。"},
         {"a source cannot be read", Checks::None,
          [] { fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac")); },
          "mus.pac\nを更新できませんでした。"},

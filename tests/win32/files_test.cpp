@@ -138,6 +138,13 @@ TEST(FileOperations, CopyAttributesSearchAndDelete) {
     ASSERT_TRUE(platform::setFileAttributes(target.c_str(),
                                             FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(platform::deleteFile(target.c_str()));
+    // A failed call keeps the system's error: a read-only file is denied, a
+    // file held open without sharing is in use.
+    EXPECT_EQ(platform::ErrorKind::Denied, platform::errorKindOf(platform::lastError()));
+    HANDLE held = holdWithoutSharing(source);
+    EXPECT_FALSE(platform::replaceFile(source.c_str(), folder.pathOf("moved.txt").c_str()));
+    EXPECT_EQ(platform::ErrorKind::InUse, platform::errorKindOf(platform::lastError()));
+    CloseHandle(held);
     uint32_t attributes = 0;
     EXPECT_TRUE(platform::fileAttributes(target.c_str(), attributes));
     // Wine adds the archive bit to every file.
