@@ -424,30 +424,32 @@ write_disc() {
 # its patches are not clearly smaller than the file; else a zstd patch
 # from each distinct earlier file. The player's update.exe applies them.
 #
-# The patches: zstd -19 with its long-distance matcher (--long). With
-# --patch-from zstd takes the window itself (the power of two above the
-# new file's size, so at most 2^30 under the memory bound below; --long=N
-# cannot change it) and the frame holds one segment: the player decodes
-# with the new file's size as its window. Measured here (zstd 1.5.4, 2
-# cores; time to make, patch size):
+# The patches: zstd with its long-distance matcher (--long), at level 19
+# for a new file of up to 32 MiB and at level 9 above. With --patch-from
+# zstd takes the window itself (the power of two above the new file's
+# size, so at most 2^30 under the memory bound below; --long=N cannot
+# change it) and the frame holds one segment: the player decodes with the
+# new file's size as its window. Measured here (zstd 1.5.4, 2 cores; time
+# to make, patch size; applying takes the same time at every level):
 #
-#   level        10 MB pack, 3 assets     library, 3.0.17 to   200 MB random,
-#                edited, 200 KB inserted  3.0.20 (4.7 MB)      1 MB changed
-#   -3           0.1 s  535 KB            0.0 s  1030 KB       1.5 s  1071 KB
-#   -9           0.2 s  491 KB            0.1 s   530 KB       2.4 s  1071 KB
-#   -15          2.0 s  485 KB            1.0 s   515 KB      38 s    1071 KB
-#   -19 --long   4.1 s  479 KB            3.1 s   421 KB      80 s    1463 KB
-#   zstd -19 of the new file alone: 7128 KB, 1641 KB, 200 MB
+#   level        10 MB pack, 3 assets    library, 3.0.17 to  random, 1 MB changed
+#                edited, 200 KB inserted 3.0.20 (4.7 MB)     100 MB      200 MB
+#   -3 --long    0.1 s  535 KB           0.0 s  1030 KB                  1.5 s 1071 KB
+#   -9 --long    0.2 s  491 KB           0.1 s   530 KB      2 s 1060 KB 2.4 s 1071 KB
+#   -15 --long   2.0 s  485 KB           1.0 s   515 KB                   38 s 1071 KB
+#   -19 --long   4.1 s  479 KB           3.1 s   421 KB     69 s 1189 KB  80 s 1463 KB
+#   zstd -19 of the new file alone: 7128 KB, 1641 KB, 100 MB, 200 MB
 #
-# -19 makes the library's patch a fifth smaller than -9 and -15 (code
-# moves in many small pieces); packs and media gain little, and a large
-# file takes long: a release is made once and downloaded by every player.
-# Applying takes the same time at every level (0.04 s, 0.02 s, 0.6 s).
-patch_options=(-19 --long)
+# Level 19 makes the library's patch a fifth smaller than 9 and 15 (code
+# moves in many small pieces); a pack gains 2 %. On large files it takes
+# minutes and finds fewer matches (with --single-thread none at all: the
+# 200 MB patch was the whole file); random 40 MB with 256 KB changed still
+# gave 266 KB at both levels (19 s and 3 s).
+patch_large_file=$((32 << 20))
 # A file's patches ship when together they are at most 3/4 of the file
-# compressed alone by zstd -19: the patches above are 7 %, 26 % and 0.5 %
-# of it, a file written anew gives a patch as large as the file, and a
-# file shipped whole also serves a player whose copy differs.
+# compressed alone at the patches' level: the patches above are 7 %, 26 %
+# and 0.5 % of it, a file written anew gives a patch as large as the file,
+# and a file shipped whole also serves a player whose copy differs.
 patch_share_limit=(3 4)
 # The 32-bit player holds the new file whole and maps the earlier one: the
 # largest window a plain 32-bit process decoded in our test, and the most
@@ -518,7 +520,7 @@ plan_file() {
         total=$((total + sizes[-1]))
     done
     if [ ${#patches[@]} -gt 0 ]; then
-        alone="$(zstd -q -19 -c "$files/$name" | wc -c)"
+        alone="$(zstd -q "-$(patch_level "$files/$name")" -c "$files/$name" | wc -c)"
         if [ $((total * patch_share_limit[1])) -gt $((alone * patch_share_limit[0])) ]; then
             for patch in "${patches[@]}"; do rm "$patch_data/$patch"; done
             ship_whole "$name" "whole: patch not smaller"
@@ -567,7 +569,12 @@ patch_file_name() {
 # A zstd patch: the earlier file, the new one, the patch.
 make_patch() {
     logged "$build_patch/zstd.log" "the patch of $2 from $1 could not be made" \
-        zstd -q -f "${patch_options[@]}" --patch-from="$1" "$2" -o "$3"
+        zstd -q -f "-$(patch_level "$2")" --long --patch-from="$1" "$2" -o "$3"
+}
+
+# The level of a new file's patches.
+patch_level() {
+    if [ "$(stat -L -c %s "$1")" -le "$patch_large_file" ]; then echo 19; else echo 9; fi
 }
 
 # The patch release's manifest, from the plan: the files it ships whole as
