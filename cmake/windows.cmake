@@ -97,7 +97,7 @@ target_link_libraries(demo_driver PRIVATE user32)
 # it can tell where the update's time goes.
 add_library(core_phases STATIC ${core_sources})
 target_compile_definitions(core_phases PUBLIC COPY_PHASES)
-target_link_libraries(core_phases PUBLIC base product platform_win32 ZLIB::ZLIB)
+target_link_libraries(core_phases PUBLIC base product platform_win32 ZLIB::ZLIB zstd_decoder)
 add_executable(copy_bench tests/bench/copy_bench.cpp tests/e2e/program_driver.cpp)
 target_include_directories(copy_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(copy_bench PRIVATE core_phases psapi)

@@ -80,6 +80,13 @@ bool flushFileToDisk(const char* path);
 // written to the disk; false where the file system cannot flush a folder.
 bool flushFolderToDisk(const char* path);
 
+// A whole file mapped into memory for reading (the reference of a patch):
+// data and size give its bytes until unmapFile; null when it cannot be
+// mapped (or does not fit the address space). An empty file gives no bytes.
+struct MappedFile;
+MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& size);
+void unmapFile(MappedFile* file);
+
 // File times, as the system's 64-bit FILETIME values.
 struct FileTimes {
     uint64_t creation;

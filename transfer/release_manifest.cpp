@@ -61,18 +61,77 @@ bool parseSha256(const std::string& hex, unsigned char* digest) {
     return true;
 }
 
-// "<size> <sha256> <name>"; false for another form, a name that is not a
-// plain file name, or one the manifest gave already.
-bool parseFile(const std::string& fields, const ReleaseManifest& manifest, ManifestFile& file) {
+// Splits "<size> <sha256> " off the front of fields; false for another form.
+bool takeSizeAndSha256(std::string& fields, uint64_t& size, unsigned char* sha256) {
     size_t first = fields.find(' ');
     if (first == std::string::npos) return false;
     size_t second = fields.find(' ', first + 1);
-    if (second == std::string::npos) return false;
-    file.name.assign(fields, second + 1, std::string::npos);
-    return parseSize(fields.substr(0, first), file.size) &&
-           parseSha256(fields.substr(first + 1, second - first - 1), file.sha256) &&
-           file.name.size() < kNameCapacity && isPlainName(file.name.c_str()) &&
-           findManifestFile(manifest, file.name.c_str()) == nullptr;
+    if (second == std::string::npos || !parseSize(fields.substr(0, first), size) ||
+        !parseSha256(fields.substr(first + 1, second - first - 1), sha256)) {
+        return false;
+    }
+    fields.erase(0, second + 1);
+    return true;
+}
+
+bool isFileName(const std::string& name) {
+    return name.size() < kNameCapacity && isPlainName(name.c_str());
+}
+
+// "<size> <sha256> <name>"; false for another form or a name that is not a
+// plain file name.
+bool parseFile(std::string fields, ManifestFile& file) {
+    if (!takeSizeAndSha256(fields, file.size, file.sha256)) return false;
+    file.name = fields;
+    return isFileName(file.name);
+}
+
+// "<size> <sha256> <size> <sha256> <patch>".
+bool parseFrom(std::string fields, ManifestPatch& patch) {
+    if (!takeSizeAndSha256(fields, patch.oldSize, patch.oldSha256) ||
+        !takeSizeAndSha256(fields, patch.patchSize, patch.patchSha256)) {
+        return false;
+    }
+    patch.patchName = fields;
+    return isFileName(patch.patchName);
+}
+
+// One line of the body: a file, or an earlier version of the patched file
+// before it.
+bool parseEntry(const std::string& line, ReleaseManifest& manifest) {
+    std::string fields;
+    if (takeKey(line, "from", fields)) {
+        ManifestPatch patch;
+        if (manifest.files.empty() || manifest.files.back().whole || !parseFrom(fields, patch)) {
+            return false;
+        }
+        manifest.files.back().patches.push_back(patch);
+        return true;
+    }
+    ManifestFile file;
+    file.whole = takeKey(line, "file", fields);
+    if (!file.whole && !takeKey(line, "patched", fields)) return false;
+    if (!parseFile(fields, file) || findManifestFile(manifest, file.name.c_str()) != nullptr) {
+        return false;
+    }
+    manifest.files.push_back(file);
+    return true;
+}
+
+// Every patch's name names nothing else in the data folder: no file of the
+// manifest, no other patch.
+bool patchNamesAreTheirOwn(const ReleaseManifest& manifest) {
+    std::vector<const std::string*> names;
+    for (const ManifestFile& file : manifest.files) names.push_back(&file.name);
+    for (const ManifestFile& file : manifest.files) {
+        for (const ManifestPatch& patch : file.patches) {
+            for (const std::string* name : names) {
+                if (*name == patch.patchName) return false;
+            }
+            names.push_back(&patch.patchName);
+        }
+    }
+    return true;
 }
 
 bool parseManifest(const std::string& text, ReleaseManifest& manifest) {
@@ -84,12 +143,9 @@ bool parseManifest(const std::string& text, ReleaseManifest& manifest) {
         !nextLine(text, position, line) || !takeKey(line, "release", manifest.release)) {
         return false;
     }
-    std::string fields;
     while (nextLine(text, position, line)) {
-        if (line == "end") return position == text.size();
-        ManifestFile file;
-        if (!takeKey(line, "file", fields) || !parseFile(fields, manifest, file)) return false;
-        manifest.files.push_back(file);
+        if (line == "end") return position == text.size() && patchNamesAreTheirOwn(manifest);
+        if (!parseEntry(line, manifest)) return false;
     }
     return false;
 }

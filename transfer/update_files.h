@@ -16,6 +16,9 @@
 #include "engine/setup_engine.h"
 #include "transfer/copy_digest.h"
 
+struct ManifestPatch;
+struct ReleaseManifest;
+
 // One distinct listed name of an update.
 struct UpdateFile {
     char name[kNameCapacity];
@@ -28,6 +31,7 @@ struct UpdateFile {
     uint32_t expectedCrc32; // ... this one
     bool sha256Known;       // the manifest gives its SHA-256 ...
     unsigned char expectedSha256[platform::kSha256Bytes];  // ... this one
+    const ManifestPatch* patch;  // the patch that makes it of its game file, if any
     CopyDigest staged;      // the checksums of what was staged
 };
 using UpdateFiles = std::vector<UpdateFile>;
@@ -37,6 +41,21 @@ using UpdateFiles = std::vector<UpdateFile>;
 bool gameFilePath(char* path, size_t capacity, const char* folder, const char* name);
 bool keptFilePath(char* path, size_t capacity, const char* folder, const char* kept,
                   const char* name);
+
+enum class PatchChoice {
+    Chosen,          // every patched file is in place, or has its patch
+    NotThisVersion,  // the game file at is of no version the release knows
+    FolderInPlace,   // a folder stands where the game file at should be
+    Damaged,         // the patch at is not in the data folder as the manifest says
+    Failed,          // the game file at cannot be searched for or read
+};
+// For each file the manifest says is patched: which of its versions the
+// game holds, read by size and then by SHA-256. A file already at the new
+// version is left as it is (not present); one of an earlier version is to
+// be staged from the game file by its patch, whose size and SHA-256 are
+// checked here, before anything is written.
+PatchChoice choosePatches(const char* gameFolder, const char* dataPath,
+                          const ReleaseManifest& manifest, UpdateFiles& files, const char*& at);
 
 enum class StagingOutcome { Staged, Failed, Damaged, FolderNotMade };
 // Copies every present file from the data folder into the staging folder of

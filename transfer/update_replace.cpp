@@ -8,7 +8,7 @@
 // renamed into the backup folder and its staged file into its place.
 // Deleting the record is the step's commit; until then any start can put
 // every game file back: an old file from the backup folder, and a new file
-// that had no old one back into the staging folder. After the commit the
+// that had no old one removed. After the commit the
 // game folder's entries are flushed to the disk before the old files go.
 //
 // The record's text, CRLF line ends:
@@ -50,12 +50,12 @@ bool isThere(const char* path) {
 
 // Undoes what the step did to one file: its old file back from the backup
 // folder over whatever stands in its place (a rename in one step), or, for
-// a file that had none, its new file back into the staging folder.
+// a file that had none, its new file removed.
 bool putBack(const char* gameFolder, const UpdateFile& file) {
     FilePaths paths;
     if (!composePaths(paths, gameFolder, file.name)) return false;
     if (file.movedOld) return platform::replaceFile(paths.old, paths.game);
-    if (file.placed) return platform::replaceFile(paths.game, paths.staged);
+    if (file.placed) return platform::deleteFile(paths.game) || !isThere(paths.game);
     return true;
 }
 

@@ -44,6 +44,10 @@ const char kFolderInPlace[] =
     "アップデートは行われませんでした。";
 const char kNotMade[] =
     "ゲームのフォルダに\n%s\nを作成できませんでした。\nアップデートは行われませんでした。";
+const char kNotThisVersion[] =
+    "%s\nは、このパッチが対象とするバージョンのファイルではありません。\n"
+    "このパッチは別のバージョン用です。完全版のアップデートをお使いください。\n"
+    "アップデートは行われませんでした。";
 const char kNotEmptied[] =
     "ゲームのフォルダの\n%s\nを削除できませんでした。\nアップデートは行われませんでした。";
 const char kFolderInvalid[] =
@@ -188,13 +192,14 @@ void nameProgramFile(char* name, size_t capacity) {
     copyText(name, capacity, last);
 }
 
-// With the release's manifest in the program, every listed file must be in
-// the data folder with the size the manifest gives it, and the manifest must
-// name exactly the listed files; each file's SHA-256 is then checked as it
-// is staged. False names the first that is not so in damaged (kNameCapacity
-// bytes), or the program's file when the manifest cannot be read.
-bool matchManifest(const SetupEngine& engine, UpdateFiles& files, char* damaged) {
-    ReleaseManifest manifest;
+// With the release's manifest in the program, every listed file it ships
+// whole must be in the data folder with the size the manifest gives it, and
+// the manifest must name exactly the listed files; each file's SHA-256 is
+// then checked as it is staged. False names the first that is not so in
+// damaged (kNameCapacity bytes), or the program's file when the manifest
+// cannot be read.
+bool matchManifest(const SetupEngine& engine, ReleaseManifest& manifest, UpdateFiles& files,
+                   char* damaged) {
     if (!readReleaseManifest(engine, manifest)) {
         nameProgramFile(damaged, kNameCapacity);
         return false;
@@ -202,9 +207,10 @@ bool matchManifest(const SetupEngine& engine, UpdateFiles& files, char* damaged)
     for (UpdateFile& file : files) {
         copyText(damaged, kNameCapacity, file.name);
         const ManifestFile* entry = findManifestFile(manifest, file.name);
-        if (entry == nullptr || !file.present || file.size != entry->size) return false;
+        if (entry == nullptr) return false;
         file.sha256Known = true;
         std::memcpy(file.expectedSha256, entry->sha256, sizeof file.expectedSha256);
+        if (entry->whole && (!file.present || file.size != entry->size)) return false;
     }
     for (const ManifestFile& entry : manifest.files) {
         copyText(damaged, kNameCapacity, entry.name.c_str());
@@ -216,13 +222,24 @@ bool matchManifest(const SetupEngine& engine, UpdateFiles& files, char* damaged)
 // What the release says of its files: its manifest where the program
 // carries one (the checksum file is then for players' tools only), else its
 // checksum file where it has one.
-bool readReleaseChecksums(const SetupEngine& engine, const char* dataPath, UpdateFiles& files,
-                          char* damaged) {
-    if (engine.hasReleaseManifest) return matchManifest(engine, files, damaged);
+bool readReleaseChecksums(const SetupEngine& engine, const char* dataPath,
+                          ReleaseManifest& manifest, UpdateFiles& files, char* damaged) {
+    if (engine.hasReleaseManifest) return matchManifest(engine, manifest, files, damaged);
     const char* at = nullptr;
     if (readChecksums(dataPath, files, at)) return true;
     copyText(damaged, kNameCapacity, at);
     return false;
+}
+
+const char* patchChoiceText(PatchChoice choice) {
+    switch (choice) {
+        case PatchChoice::NotThisVersion: return kNotThisVersion;
+        case PatchChoice::FolderInPlace: return kFolderInPlace;
+        case PatchChoice::Damaged: return kReleaseDamaged;
+        case PatchChoice::Failed:
+        case PatchChoice::Chosen: break;
+    }
+    return kFileFailed;
 }
 
 bool anyPresent(const UpdateFiles& files) {
@@ -245,9 +262,11 @@ uint64_t missingRoom(const SetupEngine& engine, const UpdateFiles& files) {
 }
 
 // Everything before anything is written: the names, the sources, the
-// checksums and, unless nothing is to be copied, the room. False when the
-// run ends here, reported.
-bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies, UpdateFiles& files) {
+// release's checksums and patches and, unless nothing is to be copied, the
+// room. False when the run ends here, reported. Where the data folder is
+// the game folder, the files it holds whole are in place already.
+bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies,
+                  ReleaseManifest& manifest, UpdateFiles& files) {
     const char* at = nullptr;
     if (!collectNames(engine.installFiles, files, at) ||
         !collectNames(engine.updateFiles, files, at) || !findSources(dataPath, files, at)) {
@@ -256,17 +275,26 @@ bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies, Update
     }
     markCopyPhase(CopyPhase::SourceChecks);
     char damaged[kNameCapacity];
-    if (!readReleaseChecksums(engine, dataPath, files, damaged)) {
+    if (!readReleaseChecksums(engine, dataPath, manifest, files, damaged)) {
         reportNaming(engine, kReleaseDamaged, damaged);
         return false;
     }
     // Nothing of a list found: an archive extracted without its files, not
-    // an update. An empty list is an update of nothing.
-    if (!files.empty() && !anyPresent(files)) {
+    // an update. An empty list is an update of nothing. With a manifest,
+    // every file it ships whole was found.
+    if (!engine.hasReleaseManifest && !files.empty() && !anyPresent(files)) {
         report(engine, kUpdateFilesUnknown, kReportCaption);
         return false;
     }
-    if (uint64_t megabytes = copies ? missingRoom(engine, files) : 0) {
+    for (UpdateFile& file : files) file.present = file.present && copies;
+    if (engine.hasReleaseManifest) {
+        PatchChoice choice = choosePatches(engine.installDir, dataPath, manifest, files, at);
+        if (choice != PatchChoice::Chosen) {
+            reportNaming(engine, patchChoiceText(choice), at);
+            return false;
+        }
+    }
+    if (uint64_t megabytes = missingRoom(engine, files)) {
         char text[kTextCapacity];
         formatText(text, sizeof text, kTooLittleSpace, static_cast<unsigned>(megabytes));
         report(engine, text, kReportCaption);
@@ -342,9 +370,11 @@ bool SetupEngine::runUpdate() {
     // names it), every file found is already its own new version. Where
     // that cannot be told, the staged copies leave every file whole anyway.
     bool copies = compareFiles(dataPath, installDir) != FileSameness::Same;
+    ReleaseManifest manifest;
     UpdateFiles files;
-    if (!prepareFiles(*this, dataPath, copies, files)) return false;
-    if (copies && !stageAndReplace(*this, dataPath, files)) return false;
+    if (!prepareFiles(*this, dataPath, copies, manifest, files)) return false;
+    // A game wholly at the new version is complete without a write.
+    if (anyPresent(files) && !stageAndReplace(*this, dataPath, files)) return false;
     report(*this, kCompleted, kCompletedCaption);
     return true;
 }

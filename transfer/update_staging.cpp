@@ -6,6 +6,8 @@
 
 #include "base/bounded_text.h"
 #include "transfer/copy_phases.h"
+#include "transfer/patch_apply.h"
+#include "transfer/release_manifest.h"
 #include "transfer/reserved_names.h"
 #include "transfer/update_files.h"
 
@@ -27,27 +29,45 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
-// Writes one staged file; false when it is not whole, its checksums could
-// not be computed, or it has not the source's times.
-bool stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
-               UpdateFile& file) {
+// Writes one staged file: a copy of its source, or its game file with its
+// patch applied. Failed when it is not whole, its checksums could not be
+// computed, or it has not the source's (the patch's) times; Damaged when
+// its patch does not decode.
+StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* staging,
+                         UpdateFile& file) {
     char source[kTextCapacity];
     char staged[kTextCapacity];
-    if (!gameFilePath(source, sizeof source, dataPath, file.name) ||
-        !gameFilePath(staged, sizeof staged, staging, file.name)) {
-        return false;
+    char game[kTextCapacity];
+    const char* sourceName = file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
+    if (!gameFilePath(source, sizeof source, dataPath, sourceName) ||
+        !gameFilePath(staged, sizeof staged, staging, file.name) ||
+        !gameFilePath(game, sizeof game, engine.installDir, file.name)) {
+        return StagingOutcome::Failed;
     }
     markCopyPhase(CopyPhase::SourceChecks);
     file.staged = CopyDigest{};
     file.staged.crc32Wanted = file.crc32Known;
     file.staged.sha256Wanted = file.sha256Known;
-    if (!engine.copyFile(staged, source, &file.staged)) return false;
-    if (file.staged.wanted() && !file.staged.known) return false;
+    if (file.patch != nullptr) {
+        PatchOutcome applied = applyPatch(game, source, staged, file.staged);
+        if (applied != PatchOutcome::Applied) {
+            return applied == PatchOutcome::Undecodable ? StagingOutcome::Damaged
+                                                        : StagingOutcome::Failed;
+        }
+    } else if (!engine.copyFile(staged, source, &file.staged)) {
+        return StagingOutcome::Failed;
+    }
+    if (file.staged.wanted() && !file.staged.known) return StagingOutcome::Failed;
     // The system's fallback copy carries the source's attributes over.
     platform::setAttributesNormal(staged);
     bool timed = copyTimes(staged, source);
     markCopyPhase(CopyPhase::AttributesAndTimes);
-    return timed;
+    return timed ? StagingOutcome::Staged : StagingOutcome::Failed;
+}
+
+// What names a file to the player: its patch, where a patch makes it.
+const char* shippedName(const UpdateFile& file) {
+    return file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
 }
 
 bool isDamaged(const UpdateFile& file) {
@@ -60,7 +80,7 @@ bool isDamaged(const UpdateFile& file) {
 // The first file whose source is not what the release says, or null.
 const char* firstDamaged(const UpdateFiles& files) {
     for (const UpdateFile& file : files) {
-        if (isDamaged(file)) return file.name;
+        if (isDamaged(file)) return shippedName(file);
     }
     return nullptr;
 }
@@ -87,13 +107,17 @@ bool makeStagingFolder(const char* staging) {
            platform::findPath(staging) == platform::Presence::Folder;
 }
 
-// Stages every present file; the first that failed, or null.
-const char* stageEach(SetupEngine& engine, const char* dataPath, const char* staging,
-                      UpdateFiles& files) {
+// Stages every present file; unless Staged, at names the one that was not.
+StagingOutcome stageEach(SetupEngine& engine, const char* dataPath, const char* staging,
+                         UpdateFiles& files, const char*& at) {
     for (UpdateFile& file : files) {
-        if (file.present && !stageFile(engine, dataPath, staging, file)) return file.name;
+        if (!file.present) continue;
+        StagingOutcome staged = stageFile(engine, dataPath, staging, file);
+        if (staged == StagingOutcome::Staged) continue;
+        at = staged == StagingOutcome::Damaged ? shippedName(file) : file.name;
+        return staged;
     }
-    return nullptr;
+    return StagingOutcome::Staged;
 }
 
 }  // namespace
@@ -106,17 +130,15 @@ StagingOutcome stageUpdateFiles(SetupEngine& engine, const char* dataPath, Updat
         !makeStagingFolder(staging)) {
         return StagingOutcome::FolderNotMade;
     }
-    StagingOutcome outcome = StagingOutcome::Failed;
-    at = stageEach(engine, dataPath, staging, files);
-    if (at == nullptr) {
+    StagingOutcome outcome = stageEach(engine, dataPath, staging, files, at);
+    if (outcome == StagingOutcome::Staged && (at = firstDamaged(files)) != nullptr) {
         outcome = StagingOutcome::Damaged;
-        at = firstDamaged(files);
     }
-    if (at == nullptr) {
+    if (outcome == StagingOutcome::Staged && (at = flushStagedFiles(staging, files)) != nullptr) {
         outcome = StagingOutcome::Failed;
-        at = flushStagedFiles(staging, files);
     }
-    if (at == nullptr) return StagingOutcome::Staged;
-    removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
+    if (outcome != StagingOutcome::Staged) {
+        removeUpdateLeftovers(engine.installDir, engine.installFiles, engine.updateFiles);
+    }
     return outcome;
 }

@@ -478,7 +478,8 @@ class SetupAfterAKilledUpdate : public SetupProgram {
 protected:
     void launch() override {
         ASSERT_TRUE(makeFolder("c:\\Program Files\\Torvane") && makeFolder(kGameFolder) &&
-                    makeFolder(joinPath(kGameFolder, "~UPDATE.OLD")));
+                    makeFolder(joinPath(kGameFolder, "~UPDATE.OLD")) &&
+                    makeFolder(joinPath(kGameFolder, "~UPDATE.NEW")));
         ASSERT_TRUE(writeRecord(kGameFolder, discFolder, 2));
         const std::string record = std::string("update record 1\r\n+grd.pac\r\n-") + added +
                                    "\r\n.\r\n";

@@ -26,6 +26,8 @@
 namespace fs = std::filesystem;
 
 struct platform::Stream { std::FILE* file; bool failed; };  // failed: an injected read error
+// A mapped file is a copy of its bytes on the heap.
+struct platform::MappedFile { std::string bytes; };
 // The host's own SHA-256; failed: an injected failure spoiled it.
 struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };
 
@@ -503,6 +505,21 @@ bool writeFileToDisk(const char* path, const void* data, size_t size) {
     if (lockedOutLocked(host)) return false;
     return writeHostFile(host, std::string(static_cast<const char*>(data), size));
 }
+
+MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& size) {
+    Lock lock(worldMutex);
+    std::string host = hostPathLocked(path);
+    auto* mapped = new MappedFile;
+    if (failsLocked(Call::MapFileForReading, path) || !isRegularFile(host) ||
+        !readHostFile(host, mapped->bytes)) {
+        delete mapped;
+        return nullptr;
+    }
+    data = mapped->bytes.empty() ? nullptr : mapped->bytes.data();
+    size = mapped->bytes.size();
+    return mapped;
+}
+void unmapFile(MappedFile* file) { delete file; }
 
 // The host keeps no cache of its own to write out: a flush only counts,
 // and fails for a path that is not there.

@@ -27,7 +27,7 @@ enum class Call {
     RegistryQueryValue, StartThread, SpecialFolderPath, SaveShellLink,
     LoadShellLinkWorkingDirectory, StartCom, LongPathName, ShellOpenFile, BrowseForFolder,
     ShellItemPath, FreeShellItem, FileIdentity, ReplaceFile, WriteFileToDisk, FlushFileToDisk,
-    FlushFolderToDisk, StartSha256, AddToSha256, FinishSha256,
+    FlushFolderToDisk, StartSha256, AddToSha256, FinishSha256, MapFileForReading,
     Count
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
+#include <zstd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -50,8 +51,23 @@ std::string checksumLine(const std::string& name) {
 }
 
 // What the release says of its files: nothing, its checksum file, or the
-// manifest inside the program (beside a checksum file it must not read).
-enum class Checks { None, ChecksumFile, Manifest };
+// manifest inside the program (beside a checksum file it must not read),
+// of a full release or of a patch release from the game's old files.
+enum class Checks { None, ChecksumFile, Manifest, Patch };
+
+// A zstd patch that makes now of old, as the packager's `zstd --patch-from`.
+std::string makePatch(const std::string& old, const std::string& now) {
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    ZSTD_CCtx_refPrefix(context, old.data(), old.size());
+    std::string patch(ZSTD_compressBound(now.size()), '\0');
+    patch.resize(ZSTD_compress2(context, patch.data(), patch.size(), now.data(), now.size()));
+    ZSTD_freeCCtx(context);
+    return patch;
+}
+
+std::string sizeAndSha256(const std::string& bytes) {
+    return std::to_string(bytes.size()) + " " + fake::sha256Hex(bytes);
+}
 
 class UpdateRunTest : public ::testing::Test {
 protected:
@@ -64,13 +80,20 @@ protected:
         copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
         engine.dialogWindow = &dialog;
     }
-    // The manifest of the data folder's files, in the program.
+    // The manifest of the data folder's files, in the program: a file it
+    // does not hold is patched from the game's old file by "<name>.1.zst".
     void useManifest(const std::vector<std::string>& names) {
         manifest = "release manifest 1\r\ntitle Vellomira\r\ndata Vellomira\r\nrelease 1\r\n";
         for (const std::string& name : names) {
             if (manifest.find(" " + name + "\r\n") != std::string::npos) continue;
-            manifest += "file " + std::to_string(fake::readFile(sourceOf(name)).size()) + " " +
-                        fake::sha256Hex(fake::readFile(sourceOf(name))) + " " + name + "\r\n";
+            if (fake::exists(sourceOf(name))) {
+                manifest += "file " + sizeAndSha256(fake::readFile(sourceOf(name))) + " " + name + "\r\n";
+                continue;
+            }
+            manifest += "patched " + sizeAndSha256(newContents(name)) + " " + name + "\r\nfrom " +
+                        sizeAndSha256("old") + " " +
+                        sizeAndSha256(fake::readFile(sourceOf(name + ".1.zst"))) + " " + name +
+                        ".1.zst\r\n";
         }
         manifest += "end\r\n";
         engine.useReleaseManifest(manifest.data(), manifest.size());
@@ -98,10 +121,17 @@ protected:
             }
         }
         if (checks == Checks::ChecksumFile) fake::writeFile(kChecksumFile, lines);
-        if (checks == Checks::Manifest) {
+        // The patch release ships the first file whole and patches for the rest.
+        for (size_t at = 1; checks == Checks::Patch && at < names.size(); ++at) {
+            std::remove(fake::hostPath(sourceOf(names[at])).c_str());
+            fake::writeFile(sourceOf(names[at] + ".1.zst"), makePatch("old", newContents(names[at])));
+            fake::setTimes(sourceOf(names[at] + ".1.zst"), kSourceTimes);
+        }
+        if (checks == Checks::Manifest || checks == Checks::Patch) {
             useManifest(names);
             fake::writeFile(kChecksumFile, "a.pac 00000000\r\n");
         }
+        listed = names;
         return names;
     }
     void expectUpdated(const std::string& name) {
@@ -141,10 +171,11 @@ protected:
     int dialog = 0;
     SetupEngine engine;
     std::string manifest;
+    std::vector<std::string> listed;
 };
 
 TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
-    for (Checks checks : {Checks::None, Checks::ChecksumFile, Checks::Manifest}) {
+    for (Checks checks : {Checks::None, Checks::ChecksumFile, Checks::Manifest, Checks::Patch}) {
         SCOPED_TRACE(static_cast<int>(checks));
         fake::reset();
         std::vector<std::string> names = prepareGame(checks);
@@ -167,9 +198,21 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
         // 38 names, of which six stand in both lists: 32 files, each read
         // once, checked as it is copied; the one the system's copy redid is
         // read again, and the checksum file only without a manifest.
-        const int opens[] = {2 * 32, 2 * 32 + 2, 2 * 32 + 1};
+        // A patch release reads each patched game file and its patch first.
+        const int opens[] = {2 * 32, 2 * 32 + 2, 2 * 32 + 1, 2 * 32 + 2 * 31};
         EXPECT_EQ(opens[static_cast<int>(checks)], fake::callCount(fake::Call::OpenStream));
     }
+    // Run again, the patch release finds every file at the new version: the
+    // completion, and nothing written.
+    int writes = fake::callCount(fake::Call::WriteStream);
+    EXPECT_TRUE(engine.runUpdate());
+    EXPECT_EQ(writes, fake::callCount(fake::Call::WriteStream));
+    // A game file missing that it does not ship whole is of no version it
+    // knows.
+    std::remove(fake::hostPath(targetOf("se.pac")).c_str());
+    EXPECT_FALSE(engine.runUpdate());
+    EXPECT_NE(std::string::npos, fake::shownMessages().back().text.find(
+                                     "se.pac\nは、このパッチが対象とするバージョン"));
 }
 
 // Nothing listed: only the completion message.
@@ -311,6 +354,29 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"another product's manifest", Checks::Manifest,
          [this] { copyText(engine.productName, sizeof engine.productName, "Other"); },
          "update.exe" + std::string(kDamaged)},
+        // A patch release: the game file must be of a version it knows, and
+        // a patch must be the manifest's and give the manifest's file.
+        {"a game file of a version the patch release does not know", Checks::Patch,
+         [this] {
+             size_t from = manifest.find(fake::sha256Hex("old"), manifest.find(" se.pac\r\n"));
+             editManifest(from, 64, std::string(64, '0'));
+         },
+         "se.pac\nは、このパッチが対象とするバージョンのファイルではありません。"},
+        {"a patch changed", Checks::Patch,
+         [] { fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX")); },
+         "se.pac.1.zst" + std::string(kDamaged)},
+        {"a patch that gives other bytes", Checks::Patch,
+         [this] {
+             fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX"));
+             useManifest(listed);
+         },
+         "se.pac.1.zst" + std::string(kDamaged)},
+        {"a patch that does not decode", Checks::Patch,
+         [this] {
+             fake::writeFile(sourceOf("se.pac.1.zst"), "not a zstd frame");
+             useManifest(listed);
+         },
+         "se.pac.1.zst" + std::string(kDamaged)},
         {"no SHA-256 from the system", Checks::Manifest,
          [] { fake::failCall(fake::Call::StartSha256, 1, 2); }, "\nを更新できませんでした。"},
     };
