@@ -29,9 +29,10 @@
 #   --password-env VAR    FILE.pfx's password: the environment variable VAR
 #   --timestamp URL       the timestamp server that the signatures name
 #
-# It first checks the product file and the files, and refuses with every
-# problem named when a listed file is missing, a name breaks the product
-# file's rules, or a file is too large. Then it builds the release tools
+# It first checks the product file, the files and the earlier versions'
+# folders, and refuses with every problem named when a listed file is
+# missing, a name breaks the product file's rules, a file is too large, or
+# an earlier version's folder is missing. Then it builds the release tools
 # (tools/, with the host compiler, in build/tools), writes the release
 # manifest (the release's name and each listed file's size and SHA-256)
 # and builds update.exe and setup.exe with the manifest inside them
@@ -54,7 +55,7 @@
 #   <product>-patch.zip    that folder, as the update's zip
 #
 # With SOURCE_DATE_EPOCH set, what it makes itself (the programs, update.sfv,
-# the update folders) is dated at that time in the zip and on the disc; the
+# the patches, the update folders) is dated at that time in the zip and on the disc; the
 # game's files keep their own times.
 #
 # The release is written in a folder of its own inside FOLDER and replaces
@@ -464,7 +465,7 @@ patch_both_limit=$((768 << 20))
 # name, what ships, its bytes).
 plan_patch_release() {
     local name index=0
-    echo "== making the patch release from ${#patch_from[@]} earlier versions"
+    echo "== making the patch release for the versions in ${patch_from[*]}"
     mkdir -p "$patch_data" "$build_patch"
     : >"$patch_plan"
     : >"$patch_held"
