@@ -234,7 +234,8 @@ release_story_update() {
         -P "$release_stories_root/cmake/product.cmake" || return 1
     # shellcheck source=/dev/null
     source "$work/product/product.env"
-    make_disc_files --packs 3M "$work/files" 1M "$work/product/install-list.txt" \
+    # Packs of 2 MB, within the product's size table.
+    make_disc_files --packs 2M "$work/files" 1M "$work/product/install-list.txt" \
         "$work/product/update-list.txt"
     story_versions "$work"
     printf 'not for players\n' >"$work/files/notes.txt"
