@@ -388,50 +388,81 @@ story_game_from() {
     esac
 }
 
-# Runs an update.exe (a Windows path) by the driver: the driver, the
-# program, the log.
-story_run_update() {
-    story_in_display wine "$1" update "$2" - >"$3" 2>&1
-    cat "$3"
-}
-
 # The patch release of a story, from its earlier versions v1 and v2: the zip
 # unpacks as a Japanese Windows unpacks it into update.exe (carrying the
 # manifest, signed when a certificate is given) and a data folder that
 # holds update.sfv, which checks clean, and, of each listed name, the file
 # whole, its patches or nothing, by which zstd makes each version's files
-# the new ones. Then its update.exe makes a game of either version the new
-# one, refuses a game of another version, of version 1 with a file changed
-# or a patched file missing, and a release with a damaged patch, each time
-# leaving every game file as it was, and finds nothing to do for a game of
-# the new version. The work folder, the product's lists, the release
-# folder, the driver, the certificate.
+# the new ones. Then its update.exe, in one display session, makes a game
+# of either version the new one; refuses a game of the unknown version 3,
+# of version 1 with a file it patches changed by a byte or with a file
+# removed that no version changed (which the release does not ship), and a
+# copy of the release with one byte of a patch changed (and update.sfv to
+# match), each time leaving every game file as it was; and writes nothing
+# into a game of the new version. The work folder, the product's lists,
+# the release folder, the driver, the certificate.
 story_patch_release() {
-    local work="$1" lists="$2" release="$3" driver="$4" download data game before k names
-    local program="C:\\patch\\$PRODUCT_NAME-patch\\update.exe"
-    download="$WINEPREFIX/drive_c/patch"
+    local work="$1" download="$WINEPREFIX/drive_c/patch" damaged="$WINEPREFIX/drive_c/damaged"
+    local data game="$WINEPREFIX/drive_c/Games/$PRODUCT_DATA_FOLDER" name patched="" kept=""
+    local program="C:\\patch\\$PRODUCT_NAME-patch\\update.exe" other="このパッチは別のバージョン用です。"
+    local done="アップデートが完了しました。"
     data="$download/$PRODUCT_NAME-patch/$PRODUCT_DATA_FOLDER"
-    game="$WINEPREFIX/drive_c/Games/$PRODUCT_DATA_FOLDER"
-    story_patch_release_made "$work" "$lists" "$release" "$download" "${5:-}" || return 1
-
+    story_patch_release_made "$work" "$2" "$3" "$download" "${5:-}" || return 1
+    # A name that version 1 patches, and one that no version changed.
+    while IFS= read -r name; do
+        [ -n "$patched" ] || [ ! -e "$data/$name.1.zst" ] || patched="$name"
+        [ -n "$kept" ] || [ -e "$data/$name" ] || compgen -G "$data/$name.*.zst" >/dev/null ||
+            kept="$name"
+    done <"$work/distinct.txt"
+    [ -n "$patched" ] && [ -n "$kept" ] ||
+        story_fail "the patch release patches nothing of version 1, or ships every file" ||
+        return 1
+    rm -rf "$damaged" && mkdir -p "$damaged" && cp -r "${data%/*}" "$damaged/" ||
+        story_fail "cannot copy the patch release" || return 1
+    story_tamper "$damaged/$PRODUCT_NAME-patch/$PRODUCT_DATA_FOLDER/$patched.1.zst" \
+        "$damaged/$PRODUCT_NAME-patch/$PRODUCT_DATA_FOLDER/update.sfv" || return 1
     story_register "C:\\Games\\$PRODUCT_DATA_FOLDER" || return 1
-    mapfile -t names <"$work/distinct.txt"
-    for k in 1 2; do
-        story_game_from "$game" "$work/v$k" as-is || return 1
-        story_run_update "$driver" "$program" "$work/patch-v$k.log"
-        grep -qF "アップデートが完了しました。" "$work/patch-v$k.log" ||
-            story_fail "the patch release did not update version $k" || return 1
-        story_same_files "$game" "$work/files" "${names[@]}" || return 1
-    done
-    story_patch_refusals "$work" "$game" "$program" "$driver" "$data" || return 1
+    cat >"$work/patch-plays.txt" <<EOF
+v1	v1	as-is	-	$done	$program	new
+v2	v2	as-is	-	$done	$program	new
+unknown	v3	as-is	-	$other	$program	kept
+changed	v1	edit	$patched	$other	$program	kept
+missing	v1	remove	$kept	$other	$program	kept
+damaged	v1	as-is	$patched.1.zst	が壊れているか、見つかりません。	C:\\damaged\\$PRODUCT_NAME-patch\\update.exe	kept
+new	files	as-is	-	$done	$program	kept
+EOF
+    # xvfb-run's shell passes on no exported functions: the session gets
+    # their text.
+    story_in_display bash -c "$(declare -f story_patch_plays story_game_from story_snapshot \
+        story_same_files story_fail)"'; story_patch_plays "$@"' plays "$work" "$game" "$4"
+}
 
-    story_game_from "$game" "$work/files" as-is || return 1
-    before="$(story_snapshot "$game")"
-    story_run_update "$driver" "$program" "$work/patch-new.log"
-    grep -qF "アップデートが完了しました。" "$work/patch-new.log" ||
-        story_fail "the patch release did not finish on a game of the new version" || return 1
-    [ "$(story_snapshot "$game")" = "$before" ] ||
-        story_fail "the patch release wrote into a game of the new version"
+# The plays of story_patch_release, in <work>/patch-plays.txt, one a line:
+# a name for its log, the version's folder in <work>, the change of the
+# game's files (story_game_from), the file named in the message or "-",
+# the message's text, the program, and what the game's files are after
+# it: "new" (the new version's) or "kept" (as before). The work folder,
+# the game folder, the driver.
+story_patch_plays() {
+    local work="$1" game="$2" label version change file text program after before log names
+    mapfile -t names <"$work/distinct.txt"
+    while IFS=$'\t' read -r label version change file text program after; do
+        log="$work/patch-$label.log"
+        story_game_from "$game" "$work/$version" "$change" "$file" || return 1
+        before="$(story_snapshot "$game")"
+        wine "$3" update "$program" - </dev/null >"$log" 2>&1
+        cat "$log"
+        grep -qF "$text" "$log" || story_fail "update.exe did not say \"$text\" ($label)" ||
+            return 1
+        [ "$file" = - ] || grep -qF "$file" "$log" ||
+            story_fail "update.exe did not name $file ($label)" || return 1
+        if [ "$after" = new ]; then
+            story_same_files "$game" "$work/files" "${names[@]}" || return 1
+        else
+            [ "$(story_snapshot "$game")" = "$before" ] ||
+                story_fail "update.exe changed the game's files ($label)" || return 1
+        fi
+    done <"$work/patch-plays.txt"
 }
 
 # The patch release as package.sh made it, unpacked from its zip into a
@@ -463,44 +494,4 @@ story_patch_release_made() {
     for k in 1 2; do
         story_patches_apply "$data" "$work/v$k" "$work/files" "$work/distinct.txt" || return 1
     done
-}
-
-# The patch release's refusals, each on a new game folder: a game of the
-# unknown version 3; of version 1 with a file it patches changed by a byte,
-# or with a file removed that no version changed (which the release does
-# not ship); and a copy of the release with one byte of a patch changed
-# (and update.sfv to match). The work folder, the game folder, the
-# program, the driver, the release's data folder.
-story_patch_refusals() {
-    local work="$1" game="$2" data="$5" damaged="$WINEPREFIX/drive_c/damaged" before log
-    local other="このパッチは別のバージョン用です。" patched="" kept="" name
-    local version change file text program
-    while IFS= read -r name; do
-        [ -n "$patched" ] || [ ! -e "$data/$name.1.zst" ] || patched="$name"
-        [ -n "$kept" ] || [ -e "$data/$name" ] || compgen -G "$data/$name.*.zst" >/dev/null ||
-            kept="$name"
-    done <"$work/distinct.txt"
-    [ -n "$patched" ] && [ -n "$kept" ] ||
-        story_fail "the patch release patches nothing of version 1, or ships every file" ||
-        return 1
-    rm -rf "$damaged" && mkdir -p "$damaged" && cp -r "${data%/*}" "$damaged/" ||
-        story_fail "cannot copy the patch release" || return 1
-    story_tamper "$damaged/$PRODUCT_NAME-patch/$PRODUCT_DATA_FOLDER/$patched.1.zst" \
-        "$damaged/$PRODUCT_NAME-patch/$PRODUCT_DATA_FOLDER/update.sfv" || return 1
-    while IFS=$'\t' read -r log version change file text program; do
-        story_game_from "$game" "$work/$version" "$change" "$file" || return 1
-        before="$(story_snapshot "$game")"
-        story_run_update "$4" "$program" "$work/patch-$log.log"
-        grep -qF "$text" "$work/patch-$log.log" ||
-            story_fail "update.exe did not refuse with \"$text\" ($log)" || return 1
-        [ "$file" = - ] || grep -qF "$file" "$work/patch-$log.log" ||
-            story_fail "update.exe did not name $file ($log)" || return 1
-        [ "$(story_snapshot "$game")" = "$before" ] ||
-            story_fail "the refused update changed $game ($log)" || return 1
-    done <<EOF2
-unknown	v3	as-is	-	$other	$3
-changed	v1	edit	$patched	$other	$3
-missing	v1	remove	$kept	$other	$3
-damaged	v1	as-is	$patched.1.zst	が壊れているか、見つかりません。	C:\\damaged\\$PRODUCT_NAME-patch\\update.exe
-EOF2
 }
