@@ -3,8 +3,8 @@
 # disc.
 #
 # Usage: scripts/package.sh [--product FILE] [--out FOLDER] [--arch ARCH]
-#            [--release NAME] [--sign FILE.pfx [--password-file FILE |
-#             --password-env VAR] [--timestamp URL]] FILES
+#            [--release NAME] [--patch-from EARLIER]... [--sign FILE.pfx
+#            [--password-file FILE | --password-env VAR] [--timestamp URL]] FILES
 #
 #   FILES                 a folder with the game's new files: every name the
 #                         product's lists hold (other files are left out,
@@ -19,15 +19,20 @@
 #                         carry: one line of printable ASCII (default: the
 #                         time of packaging in UTC, YYYYMMDD-HHMMSS, or
 #                         that of SOURCE_DATE_EPOCH when it is set)
+#   --patch-from EARLIER  a folder with the game's files of an earlier version
+#                         as players have them (not inside FOLDER): besides
+#                         the full release, a patch release for the players
+#                         of each version given
 #   --sign FILE.pfx       signs update.exe and setup.exe (Authenticode) with
 #                         the certificate and key in FILE.pfx
 #   --password-file FILE  FILE.pfx's password: the first line of FILE
 #   --password-env VAR    FILE.pfx's password: the environment variable VAR
 #   --timestamp URL       the timestamp server that the signatures name
 #
-# It first checks the product file and the files, and refuses with every
-# problem named when a listed file is missing, a name breaks the product
-# file's rules, or a file is too large. Then it builds the release tools
+# It first checks the product file, the files and the earlier versions'
+# folders, and refuses with every problem named when a listed file is
+# missing, a name breaks the product file's rules, a file is too large, or
+# an earlier version's folder is missing. Then it builds the release tools
 # (tools/, with the host compiler, in build/tools), writes the release
 # manifest (the release's name and each listed file's size and SHA-256)
 # and builds update.exe and setup.exe with the manifest inside them
@@ -42,18 +47,25 @@
 #   <product>-disc.iso     the install disc: ISO 9660 with Joliet names,
 #                          setup.exe at its root beside the data folder,
 #                          labelled with the product's volume label
+#   <product>-patch/       with --patch-from: update.exe (another build, in
+#                          build/package-<product>-<arch>-patch, with the
+#                          patch release's manifest) beside the data folder,
+#                          which holds the zstd patches from the earlier
+#                          files, the files shipped whole and update.sfv
+#   <product>-patch.zip    that folder, as the update's zip
 #
 # With SOURCE_DATE_EPOCH set, what it makes itself (the programs, update.sfv,
-# the update folders) is dated at that time in the zip and on the disc; the
+# the patches, the update folders) is dated at that time in the zip and on the disc; the
 # game's files keep their own times.
 #
 # The release is written in a folder of its own inside FOLDER and replaces
 # an earlier one only when all of it is written; a refusal or a failure
 # before that leaves an earlier release as it was and ends with a line
 # saying that nothing was written, one after it (an interrupt while the
-# table below is printed) a line saying that the release was written. It ends with a table of the files, their sizes and
-# their lists, and the totals of the two install types beside the size
-# table's figures.
+# table below is printed) a line saying that the release was written. It
+# ends with a table of the files, their sizes, what the patch release
+# ships of each and their lists, the sizes of the zips, and the totals of
+# the two install types beside the size table's figures.
 set -eEuo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -72,6 +84,8 @@ password_env=""
 timestamp=""
 release=""
 release_given=0
+# The earlier versions' folders (--patch-from), in the order given.
+patch_from=()
 tools="$root/build/tools"
 # The engine measures files in 32 bits.
 file_size_limit=4294967295
@@ -123,7 +137,7 @@ finish() {
 }
 
 usage() {
-    sed -n '5,26p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '5,30p' "$0" | sed 's/^# \{0,1\}//' >&2
     echo "package: nothing was written" >&2
     reported=1
     exit 2
@@ -132,13 +146,14 @@ usage() {
 parse_arguments() {
     while [ $# -gt 0 ]; do
         case "$1" in
-            --product|--out|--arch|--release|--sign|--password-file|--password-env|--timestamp)
+            --product|--out|--arch|--release|--patch-from|--sign|--password-file|--password-env|--timestamp)
                 [ $# -ge 2 ] || usage
                 case "$1" in
                     --product) product="$2" ;;
                     --out) out="$2" ;;
                     --arch) arch="$2" ;;
                     --release) release="$2"; release_given=1 ;;
+                    --patch-from) patch_from+=("$2") ;;
                     --sign) sign="$2" ;;
                     --password-file) password_file="$2" ;;
                     --password-env) password_env="$2" ;;
@@ -197,10 +212,13 @@ read_product() {
 # The release replaces what an earlier one wrote into --out; files inside
 # it would go with it.
 check_places() {
-    case "$(realpath -m "$files")/" in
-        "$out"/*) errors+=("the files folder $files lies inside the output folder $out, where \
-the release is written: copy the files elsewhere first") ;;
-    esac
+    local folder
+    for folder in "$files" "${patch_from[@]}"; do
+        case "$(realpath -m "$folder")/" in
+            "$out"/*) errors+=("the files folder $folder lies inside the output folder $out, \
+where the release is written: copy the files elsewhere first") ;;
+        esac
+    done
 }
 
 check_signing() {
@@ -242,6 +260,24 @@ check_files() {
     done < <(find "$files" -mindepth 1 -maxdepth 1 -printf '%P\n' | sort)
 }
 
+# The earlier versions: folders whose listed names, where they have them,
+# are files. The plan names them in lines parted by tabs.
+check_earlier_versions() {
+    local folder name
+    for folder in "${patch_from[@]}"; do
+        if [ ! -d "$folder" ]; then
+            errors+=("no folder $folder (--patch-from)")
+            continue
+        fi
+        [[ "$(realpath "$folder")" != *[$'\t\n']* ]] ||
+            errors+=("the path of $folder holds a tab or a line break (--patch-from)")
+        while IFS= read -r name; do
+            [ ! -e "$folder/$name" ] || [ -f "$folder/$name" ] ||
+                errors+=("not a file: $folder/$name (--patch-from)")
+        done <"$distinct"
+    done
+}
+
 report_problems() {
     local problem
     for problem in "${warnings[@]}"; do echo "package: warning: $problem" >&2; done
@@ -279,36 +315,40 @@ write_manifest() {
         "$PRODUCT_DATA_FOLDER" "$release"
 }
 
-# update.exe and setup.exe as players get them (or built for x86_64), with
-# the manifest inside them.
+# Programs as players get them (or built for x86_64), with a manifest
+# inside them: the build folder, the manifest, the targets.
 build_programs() {
-    echo "== building update.exe and setup.exe ($arch, release) in $build"
-    logged "$build.log" "the build failed" bash -c '
+    echo "== building ${*:3} ($arch, release) in $1"
+    logged "$1.log" "the build failed" bash -c '
         cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/$3-w64-mingw32.cmake" \
             -DCMAKE_BUILD_TYPE=Release -DPRODUCT="$4" -DRELEASE_MANIFEST="$5" &&
-        cmake --build "$2" -j2 --target update setup' \
-        build "$root" "$build" "$arch" "$product" "$manifest"
+        cmake --build "$2" -j2 --target "${@:6}"' \
+        build "$root" "$1" "$arch" "$product" "$2" "${@:3}"
 }
 
 # The programs that go into the release, in $staging/programs: signed when
 # asked, and checked to be what players get.
 prepare_programs() {
-    local program programs="$staging/programs"
-    mkdir "$programs"
-    for program in update.exe setup.exe; do
-        if [ -n "$sign" ]; then
-            sign_program "$build/$program" "$programs/$program"
-        else
-            cp "$build/$program" "$programs/$program"
-        fi
-        carries_release_manifest "$programs/$program" ||
-            die "$program does not carry the release manifest"
-    done
-    stamp "$programs/update.exe" "$programs/setup.exe"
-    if [ "$arch" = i686 ] &&
-        ! { check_shipped_program "$programs/update.exe" 105 &&
-            check_shipped_program "$programs/setup.exe" 105 109; } >/dev/null; then
-        die "the programs are not what players get (see above)"
+    mkdir "$staging/programs"
+    ship_program "$build/update.exe" "$staging/programs/update.exe" 105
+    ship_program "$build/setup.exe" "$staging/programs/setup.exe" 105 109
+}
+
+# A program as it goes into the release, signed when asked, and checked to
+# carry its manifest and to be what players get: the built program, the
+# copy, its dialogs.
+ship_program() {
+    local program="$1" copy="$2"
+    shift 2
+    if [ -n "$sign" ]; then
+        sign_program "$program" "$copy"
+    else
+        cp "$program" "$copy"
+    fi
+    carries_release_manifest "$copy" || die "$(basename "$copy") does not carry the release manifest"
+    stamp "$copy"
+    if [ "$arch" = i686 ] && ! check_shipped_program "$copy" "$@" >/dev/null; then
+        die "$(basename "$copy") is not what players get (see above)"
     fi
 }
 
@@ -378,6 +418,216 @@ write_disc() {
         "$(graft "/$PRODUCT_DATA_FOLDER" "$new/$update_name/$PRODUCT_DATA_FOLDER")"
 }
 
+# The patch release: for each listed name, nothing when every earlier
+# version has the new file already; the file whole when it is new, or
+# missing from an earlier version (whose players the release could not
+# serve otherwise), or too large for the 32-bit player to patch, or when
+# its patches are not clearly smaller than the file; else a zstd patch
+# from each distinct earlier file. The player's update.exe applies them.
+#
+# The patches: zstd with its long-distance matcher (--long), at level 19
+# for a new file of up to 32 MiB and at level 9 above. With --patch-from
+# zstd takes the window itself (the power of two above the new file's
+# size, so at most 2^30 under the memory bound below; --long=N cannot
+# change it) and the frame holds one segment: the player decodes with the
+# new file's size as its window. Measured here (zstd 1.5.4, 2 cores; time
+# to make, patch size; applying takes the same time at every level):
+#
+#   level        10 MB pack, 3 assets    library, 3.0.17 to  random, 1 MB changed
+#                edited, 200 KB inserted 3.0.20 (4.7 MB)     100 MB      200 MB
+#   -3 --long    0.1 s  535 KB           0.0 s  1030 KB                  1.5 s 1071 KB
+#   -9 --long    0.2 s  491 KB           0.1 s   530 KB      2 s 1060 KB 2.4 s 1071 KB
+#   -15 --long   2.0 s  485 KB           1.0 s   515 KB                   38 s 1071 KB
+#   -19 --long   4.1 s  479 KB           3.1 s   421 KB     69 s 1189 KB  80 s 1463 KB
+#   zstd -19 of the new file alone: 7128 KB, 1641 KB, 100 MB, 200 MB
+#
+# Level 19 makes the library's patch a fifth smaller than 9 and 15 (code
+# moves in many small pieces); a pack gains 2 %. On large files it takes
+# minutes and finds fewer matches (with --single-thread none at all: the
+# 200 MB patch was the whole file); random 40 MB with 256 KB changed still
+# gave 266 KB at both levels (19 s and 3 s).
+patch_large_file=$((32 << 20))
+# A file's patches ship when together they are at most 3/4 of the file
+# compressed alone at the patches' level: the patches above are 7 %, 26 %
+# and 0.5 % of it, a file written anew gives a patch as large as the file,
+# and a file shipped whole also serves a player whose copy differs.
+patch_share_limit=(3 4)
+# The 32-bit player holds the new file whole and maps the earlier one: the
+# largest window a plain 32-bit process decoded in our test, and the most
+# that both files may take.
+patch_new_limit=$((512 << 20))
+patch_both_limit=$((768 << 20))
+
+# Decides, for each listed name, what the patch release ships of it, and
+# writes that into its data folder: the plan ($patch_plan, release_manifest's
+# decisions, one a line, fields parted by tabs), what the folder holds, in
+# order ($patch_held), and what the size table shows ($patch_shipped: the
+# name, what ships, its bytes).
+plan_patch_release() {
+    local name index=0
+    echo "== making the patch release for the versions in ${patch_from[*]}"
+    mkdir -p "$patch_data" "$build_patch"
+    : >"$patch_plan"
+    : >"$patch_held"
+    : >"$patch_shipped"
+    while IFS= read -r name; do
+        index=$((index + 1))
+        plan_file "$name" "$index" </dev/null
+    done <"$distinct"
+}
+
+# The earlier contents of a name other than the new file, each once: the
+# indexes of the first folders that hold them, in $earlier; the folders
+# without it, in $lacking.
+earlier_contents() {
+    local name="$1" k j shared
+    earlier=()
+    lacking=()
+    for k in "${!patch_from[@]}"; do
+        if [ ! -e "${patch_from[$k]}/$name" ]; then
+            lacking+=("${patch_from[$k]}")
+            continue
+        fi
+        ! cmp -s "${patch_from[$k]}/$name" "$files/$name" || continue
+        shared=0
+        for j in "${earlier[@]}"; do
+            ! cmp -s "${patch_from[$k]}/$name" "${patch_from[$j]}/$name" || shared=1
+        done
+        [ "$shared" -eq 1 ] || earlier+=("$k")
+    done
+}
+
+# What the patch release ships of a name: the name, its index in the list.
+plan_file() {
+    local name="$1" index="$2" earlier lacking k patch patches=() sizes=() total=0 alone
+    earlier_contents "$name"
+    if [ ${#lacking[@]} -eq ${#patch_from[@]} ]; then
+        ship_whole "$name" "whole: new"
+        return
+    elif [ ${#lacking[@]} -gt 0 ]; then
+        ship_whole "$name" "whole: not in $(basename "${lacking[0]}")"
+        return
+    fi
+    for k in "${earlier[@]}"; do
+        patchable "$files/$name" "${patch_from[$k]}/$name" ||
+            { ship_whole "$name" "whole: too large to patch"; return; }
+    done
+    for k in "${earlier[@]}"; do
+        patch="$(patch_file_name "$name" "$index" $((k + 1)))"
+        make_patch "${patch_from[$k]}/$name" "$files/$name" "$patch_data/$patch"
+        stamp "$patch_data/$patch"
+        patches+=("$patch")
+        sizes+=("$(stat -c %s "$patch_data/$patch")")
+        total=$((total + sizes[-1]))
+    done
+    if [ ${#patches[@]} -gt 0 ]; then
+        alone="$(zstd -q "-$(patch_level "$files/$name")" -c "$files/$name" | wc -c)"
+        if [ $((total * patch_share_limit[1])) -gt $((alone * patch_share_limit[0])) ]; then
+            for patch in "${patches[@]}"; do rm "$patch_data/$patch"; done
+            ship_whole "$name" "whole: patch not smaller"
+            return
+        fi
+    fi
+    printf 'patched\t%s\n' "$name" >>"$patch_plan"
+    for k in "${!patches[@]}"; do
+        printf 'from\t%s\t%s\n' "${patch_from[${earlier[$k]}]}/$name" "${patches[$k]}" >>"$patch_plan"
+        printf '%s\n' "${patches[$k]}" >>"$patch_held"
+    done
+    printf '%s\t%s\t%s\n' "$name" "$(IFS=+; echo "${sizes[*]:-unchanged}")" "$total" >>"$patch_shipped"
+}
+
+# Whether the 32-bit player can apply a patch: the new file, the earlier.
+patchable() {
+    local new earlier
+    new="$(stat -L -c %s "$1")"
+    earlier="$(stat -L -c %s "$2")"
+    [ "$new" -le "$patch_new_limit" ] && [ $((new + earlier)) -le "$patch_both_limit" ]
+}
+
+# A name the patch release ships whole: the name, what the table says.
+ship_whole() {
+    cp -p "$files/$1" "$patch_data/"
+    printf 'whole\t%s\n' "$1" >>"$patch_plan"
+    printf '%s\n' "$1" >>"$patch_held"
+    printf '%s\t%s\t%s\n' "$1" "$2" "$(stat -L -c %s "$files/$1")" >>"$patch_shipped"
+}
+
+# A patch's name: <name>.<k>.zst, k the number of the first earlier version
+# that has the earlier file, or patch<index>.<k>.zst when that is too long
+# for the programs or taken (letter case aside): the name, its index in the
+# list, k. release_manifest checks it against every rule.
+patch_file_name() {
+    local candidate
+    for candidate in "$1.$3.zst" "patch$2.$3.zst"; do
+        [ "$(printf %s "$candidate" | iconv -f UTF-8 -t CP932 | wc -c)" -le 127 ] &&
+            ! grep -qixF -- "$candidate" "$distinct" "$patch_held" || continue
+        echo "$candidate"
+        return
+    done
+    die "no name for the patch of $1 from ${patch_from[$3 - 1]}"
+}
+
+# A zstd patch: the earlier file, the new one, the patch.
+make_patch() {
+    logged "$build_patch/zstd.log" "the patch of $2 from $1 could not be made" \
+        zstd -q -f "-$(patch_level "$2")" --long --patch-from="$1" "$2" -o "$3"
+}
+
+# The level of a new file's patches.
+patch_level() {
+    if [ "$(stat -L -c %s "$1")" -le "$patch_large_file" ]; then echo 19; else echo 9; fi
+}
+
+# The patch release's manifest, from the plan: the files it ships whole as
+# copied into its data folder, the patches there, and the new and earlier
+# files as they are now. Its new files must be those of the full release's
+# manifest, in the programs already.
+write_patch_manifest() {
+    local changed
+    echo "== writing the manifest of the patch release"
+    logged "$build_patch/manifest.log" "the patch release's manifest could not be written" \
+        "$tools/release_manifest" "$patch_manifest" "$patch_data" "$distinct" "$PRODUCT_TITLE" \
+        "$PRODUCT_DATA_FOLDER" "$release" "$patch_plan" "$files"
+    changed="$(sed -n 's/^patched /file /p; /^file /p' "$patch_manifest" | grep -cvxFf "$manifest")" ||
+        true
+    [ "$changed" -eq 0 ] || die "files in $files changed while they were packaged"
+}
+
+# Each patch gives the new file from the earlier one, read after the
+# manifest took their SHA-256s.
+verify_patches() {
+    local kind field patch name
+    while IFS=$'\t' read -r kind field patch; do
+        case "$kind" in
+            whole|patched) name="$field" ;;
+            from)
+                zstd -q -d -c --memory=512MB --patch-from="$field" "$patch_data/$patch" \
+                    </dev/null 2>"$build_patch/verify.log" | cmp -s - "$files/$name" ||
+                    die "the patch $patch does not give $name from $field \
+(log: $build_patch/verify.log)" ;;
+        esac
+    done <"$patch_plan"
+}
+
+# The patch release's folder: its update.exe, with the patch release's
+# manifest inside, beside the data folder, with update.sfv of what it holds.
+write_patch_release() {
+    local folder="$new/$patch_name"
+    patch_data="$folder/$PRODUCT_DATA_FOLDER"
+    plan_patch_release
+    write_patch_manifest
+    verify_patches
+    build_programs "$build_patch" "$patch_manifest" update
+    ship_program "$build_patch/update.exe" "$folder/update.exe" 105
+    same_program_but_resources "$staging/programs/update.exe" "$folder/update.exe" ||
+        die "the patch release's update.exe differs from the full one in more than its manifest"
+    logged "$build_patch/sfv.log" "update.sfv of the patch release could not be written" \
+        "$tools/release_sfv" "$patch_data/update.sfv" "$patch_data" "$patch_held"
+    stamp "$patch_data/update.sfv" "$patch_data" "$folder"
+    logged "$build_patch/zip.log" "the patch release's zip could not be written" \
+        "$tools/release_zip" "$new/$patch_name.zip" "$folder"
+}
+
 # The whole release, in a folder of its own inside --out.
 write_release() {
     if [ ! -d "$out" ]; then
@@ -391,6 +641,7 @@ write_release() {
     write_update_folder
     write_zip
     write_disc
+    [ ${#patch_from[@]} -eq 0 ] || write_patch_release
 }
 
 # Puts back the earlier release: the new items already moved in go first.
@@ -455,16 +706,55 @@ install_megabytes() {
 }
 
 report_release() {
-    local name sizes last=$((${#install_names[@]} - 1))
+    local sizes last=$((${#install_names[@]} - 1))
     read -r -a sizes <<<"$PRODUCT_SIZES"
     echo
+    if [ ${#patch_from[@]} -eq 0 ]; then
+        report_files
+    else
+        report_patched_files
+    fi
+    report_zips
+    echo
+    report_install_type 1 10 "${sizes[2]}"
+    report_install_type 2 "$last" "${sizes[1]}"
+}
+
+report_files() {
+    local name
     printf '%-40s %12s  %s\n' file bytes lists
     while IFS= read -r name; do
         printf '%-40s %12s  %s\n' "$name" "$(stat -L -c %s "$files/$name")" "$(lists_of "$name")"
     done <"$distinct"
+}
+
+# Each file beside what the patch release ships of it (its patches' sizes,
+# the file whole and why, or nothing) and the bytes that saves.
+report_patched_files() {
+    local name what shipped bytes
+    printf '%-32s %12s  %-26s %7s  %s\n' file bytes "patch release" saving lists
+    while IFS=$'\t' read -r name what shipped; do
+        bytes="$(stat -L -c %s "$files/$name")"
+        printf '%-32s %12s  %-26s %7s  %s\n' "$name" "$bytes" "$what" \
+            "$(percent_less "$shipped" "$bytes")" "$(lists_of "$name")"
+    done <"$patch_shipped"
+}
+
+# How much smaller the first size is than the second, in percent.
+percent_less() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1f %%", 100 * (b - a) / b; else print "-" }'
+}
+
+report_zips() {
+    local full patch
+    full="$(stat -c %s "$out/$update_name.zip")"
     echo
-    report_install_type 1 10 "${sizes[2]}"
-    report_install_type 2 "$last" "${sizes[1]}"
+    printf 'zip of the release: %s bytes' "$full"
+    if [ ${#patch_from[@]} -gt 0 ]; then
+        patch="$(stat -c %s "$out/$patch_name.zip")"
+        printf '; of the patch release: %s bytes, %s less' "$patch" "$(percent_less "$patch" "$full")"
+    fi
+    echo
 }
 
 # An install type's files beside the size table's figure for it: the type,
@@ -491,15 +781,27 @@ main() {
     check_places
     check_signing
     check_files
+    check_earlier_versions
     report_problems
+    local k
+    for k in "${!patch_from[@]}"; do patch_from[$k]="$(realpath "${patch_from[$k]}")"; done
     build="$root/build/package-$PRODUCT_NAME-$arch"
     update_name="$PRODUCT_NAME-update"
     disc_name="$PRODUCT_NAME-disc.iso"
     release_items=("$update_name" "$update_name.zip" "$disc_name")
     manifest="$build/release.manifest"
+    if [ ${#patch_from[@]} -gt 0 ]; then
+        patch_name="$PRODUCT_NAME-patch"
+        release_items+=("$patch_name" "$patch_name.zip")
+        build_patch="$build-patch"
+        patch_manifest="$build_patch/release.manifest"
+        patch_plan="$lists/patch.plan"
+        patch_held="$lists/patch-held.txt"
+        patch_shipped="$lists/patch-shipped.txt"
+    fi
     build_tools
     write_manifest
-    build_programs
+    build_programs "$build" "$manifest" update setup
     write_release
     put_in_place
     report_release

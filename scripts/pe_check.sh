@@ -4,12 +4,15 @@
 #
 #   check_shipped_program <exe> <dialog id>...
 #   carries_release_manifest <exe>
+#   same_program_but_resources <exe> <exe>
 #
 # The first prints what is wrong and returns non-zero when the program is
 # not a 32-bit (i386) GUI program carrying the given dialog templates, icon
 # group 104, a version block and a manifest. The second says whether a
 # program of either architecture carries a release manifest (RCDATA 120),
-# as every packaged one does.
+# as every packaged one does. The third says whether two programs differ
+# only in their resources' contents, as a patch release's update.exe and
+# the full release's do.
 
 # objdump speaks the locale's language (the Wine scripts run under a Japanese
 # one); its words are read here in English, so it runs with LC_ALL=C. The
@@ -54,4 +57,27 @@ check_shipped_program() {
 
 carries_release_manifest() {
     grep -qx 10/120 <<<"$(pe_resources "$1")"
+}
+
+# Whether two programs differ in their resources' contents alone (the
+# release manifest, say): the same sections and resources, and every
+# section but the resources' of the same bytes.
+same_program_but_resources() {
+    local section sections
+    sections="$(pe_sections "$1")"
+    [ "$sections" = "$(pe_sections "$2")" ] &&
+        [ "$(pe_resources "$1")" = "$(pe_resources "$2")" ] || return 1
+    for section in $sections; do
+        [ "$section" != .rsrc ] || continue
+        cmp -s <(pe_section "$1" "$section") <(pe_section "$2" "$section") || return 1
+    done
+}
+
+pe_sections() {
+    LC_ALL=C "$pe_objdump" -h "$1" | awk '$1 ~ /^[0-9]+$/ { print $2 }'
+}
+
+# A section's bytes on standard output: the program, the section.
+pe_section() {
+    LC_ALL=C "${pe_objdump%objdump}objcopy" -O binary --only-section="$2" "$1" /dev/stdout
 }
