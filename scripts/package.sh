@@ -515,7 +515,8 @@ plan_file() {
     for k in "${earlier[@]}"; do
         patch="$(patch_file_name "$name" "$index" $((k + 1)))"
         make_patch "${patch_from[$k]}/$name" "$files/$name" "$patch_data/$patch"
-        stamp "$patch_data/$patch"
+        # The player's update gives the file it makes the patch's times.
+        touch -r "$files/$name" "$patch_data/$patch"
         patches+=("$patch")
         sizes+=("$(stat -c %s "$patch_data/$patch")")
         total=$((total + sizes[-1]))
