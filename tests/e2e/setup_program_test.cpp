@@ -423,51 +423,6 @@ TEST_F(SetupProgram, HandsTheDocumentsAndTheGameToTheShell) {
     EXPECT_TRUE(sameText(opened[3], game)) << opened[3];
 }
 
-// setup.exe run from the maker's folder: its own data folder is the default
-// install folder, so every source is the file it would write. The disc's
-// game program, held without sharing, does not count as a disc, so setup
-// takes its own folder as the source.
-class SetupInItsInstallFolder : public SetupProgram {
-protected:
-    void launch() override {
-        ASSERT_TRUE(makeFolder(kGameFolder));
-        for (const std::string& name : kPackageFiles)
-            ASSERT_TRUE(writeWholeFile(joinPath(kGameFolder, name), "package's " + name));
-        HANDLE disc = CreateFileA(joinPath(discFolder, "Vellomira.exe").c_str(), GENERIC_READ, 0,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(disc, INVALID_HANDLE_VALUE);
-        copyBuilt("setup.exe", kOwnExePath);
-        startProgram(program, kOwnExePath);
-        CloseHandle(disc);
-    }
-
-    void TearDown() override {
-        SetupProgram::TearDown();
-        DeleteFileA(kOwnExePath.c_str());
-    }
-
-    const std::vector<std::string> kPackageFiles = {"Vellomira.exe", "grd.pac", "readme.txt",
-                                                    "uninst.exe"};
-    const std::string kOwnExePath = "c:\\Program Files\\Torvane\\setup.exe";
-};
-
-TEST_F(SetupInItsInstallFolder, InstallsAndUninstallsWithoutEmptyingOrDeletingItsOwnData) {
-    ASSERT_NO_FATAL_FAILURE(answerOptions());
-    ASSERT_NO_FATAL_FAILURE(answerBox(kFinished, kInstalledText, IDOK, kInstallTimeoutMs));
-    EXPECT_TRUE(sameText(readRecord().cd, kGameFolder)) << "the source was " << readRecord().cd;
-
-    ASSERT_TRUE(waitForButtons(true));
-    ASSERT_TRUE(pressButton(dialog, IDC_UNINSTALL));
-    ASSERT_NO_FATAL_FAILURE(answerBox(kConfirm, kUninstallQuestion, IDYES));
-    ASSERT_NO_FATAL_FAILURE(answerBox(kFinished, kUninstalledText));
-    for (const std::string& name : kPackageFiles) {
-        EXPECT_EQ(readWholeFile(joinPath(kGameFolder, name)), "package's " + name)
-            << name << " was emptied or deleted";
-    }
-    ASSERT_TRUE(pressButton(dialog, IDC_CLOSE));
-    EXPECT_EQ(program.exitCode(), 0u);
-}
-
 // An update killed in its replace step left the registered game a mix:
 // grd.pac new with its old file in the backup folder, the first update file
 // new with no old one. While the game holds grd.pac, setup.exe says it
