@@ -13,7 +13,7 @@
 #   program-empty  the real update.exe: the game registered in an empty
 #             folder, the program idling at its question, timed from the
 #             press of its Update button to its completion box (see
-#             tests/bench/copy_bench.cpp), with its peak working set idle
+#             bench/copy_bench.cpp), with its peak working set idle
 #             and after the update; the stable measure of the program's
 #             own cost
 #   distinct-empty a plain CopyFileA loop over each distinct file once, into
