@@ -5,7 +5,9 @@
 #
 # Builds copy_bench.exe and update.exe (cross build in build/bench-win32, or
 # build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
-# the report names the build it timed), generates a demo game of the names
+# the report names the build it timed; the zstd library's sources, which
+# every Windows build compiles its decoder from, are unpacked first as
+# scripts/prerequisites.sh does, but no package is installed), generates a demo game of the names
 # the product's lists hold (for Vellomira 38 names, 32 distinct files, about
 # 1 GiB, large archives and small files; kept between runs) in the data
 # folder beside them in a private Wine prefix, then times, in rounds whose
@@ -61,6 +63,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/wine_env.sh
 source "$root/scripts/wine_env.sh"
+# shellcheck source=scripts/prerequisites.sh
+source "$root/scripts/prerequisites.sh"
 
 rounds="${1:-9}"
 wine_pick_build
@@ -413,6 +417,11 @@ report() {
 
 main() {
     mkdir -p "$build"
+    # Every Windows build compiles the zstd decoder from these sources.
+    ensure_zstd_sources || {
+        echo "bench: no sources of the zstd library to build the programs from (see above)" >&2
+        exit 1
+    }
     build_bench
     read_product
     wine_env "$build/wineprefix"
