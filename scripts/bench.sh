@@ -7,11 +7,11 @@
 # build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
 # the report names the build it timed; the zstd library's sources, which
 # every Windows build compiles its decoder from, are unpacked first as
-# scripts/prerequisites.sh does, but no package is installed), generates a demo game of the names
-# the product's lists hold (for Vellomira 38 names, 32 distinct files, about
-# 1 GiB, large archives and small files; kept between runs) in the data
-# folder beside them in a private Wine prefix, then times, in rounds whose
-# order rotates, under Wine:
+# scripts/prerequisites.sh does, but no package is installed), generates a
+# demo game of the names the product's lists hold (for Vellomira 38 names,
+# 32 distinct files, about 1 GiB, large archives and small files; kept
+# between runs) in the data folder beside them in a private Wine prefix,
+# then times, in rounds whose order rotates, under Wine:
 #   program-empty  the real update.exe: the game registered in an empty
 #             folder, the program idling at its question, timed from the
 #             press of its Update button to its completion box (see
@@ -46,7 +46,9 @@
 # name once, as the update does; copier, system, install and cp walk the
 # install list and then the
 # update list, so the six names of both lists are copied twice (the install
-# copy gets both lists as one install list). Prints the median of the rounds
+# copy gets both lists as one install list). Each timing is a line of the
+# results file (build/bench-<build>/bench-results.txt), from which
+# scripts/bench_report.py makes the report. It prints the median of the rounds
 # in MB/s (10^6 bytes) with the spread of the seconds (fastest and slowest
 # round): first update.exe against the distinct CopyFileA loop, into an
 # empty folder and into old files, with the peak working sets and the fixed
@@ -164,15 +166,6 @@ distinct_bytes() {
     echo "$total"
 }
 
-# Bytes a method copies.
-method_bytes() {
-    case "$1" in
-        program*|distinct*|update) distinct_bytes ;;
-        single) echo $((size_kib[$single_name] * 1024)) ;;
-        *) walk_bytes ;;
-    esac
-}
-
 # Empties a method's target folder (for program and distinct: fills it with
 # an old game, every distinct file at its size, allocated but not written)
 # and writes out what earlier rounds left in memory, so that no round pays
@@ -217,7 +210,7 @@ server_ticks() {
 
 # One timed run of copy_bench under Wine with the given server: prints
 # "<seconds> <bytes> <server CPU seconds over the whole process>", then the
-# program's CPU figures if it gives them.
+# rest of the driver's line (scripts/bench_report.py names each column).
 time_wine() {
     local method="$1" server="$2" before line mode="${1%-empty}" program=program
     if [ "$mode" = program-sfv ]; then
@@ -275,144 +268,12 @@ run_wine_rounds() {
         done' bench-run "$rounds"
 }
 
-# Lines of the results file: "<method> <seconds> <bytes>", for the Wine
-# methods then the server's CPU seconds and, for copier, system, distinct
-# and install, the CPU seconds of the calling thread (user, kernel) and of
-# the other threads (user, kernel), columns 5 to 8; for program, its -empty
-# form and single, the peak working sets of update.exe in KiB, idle and
-# after the update (columns 5 and 6); for update, the seconds of its copy
-# phases (columns 5 to 11).
-# Median over the rounds of an awk expression of a method's columns (such
-# as '$2'; the expressions are passed in single quotes on purpose); least
-# and greatest give the spread.
-# shellcheck disable=SC2016
-median_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g |
-        awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'
-}
-
-# shellcheck disable=SC2016
-least_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | head -n 1
-}
-
-# shellcheck disable=SC2016
-greatest_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | tail -n 1
-}
-
-# shellcheck disable=SC2016
-report_rates() {
-    local results="$1" expected mode seconds bytes server
-    shift
-    printf '%-15s %9s %9s %9s %9s %11s %11s\n' method seconds fastest slowest MB/s bytes server-CPU
-    for mode in "$@"; do
-        expected="$(method_bytes "$mode")"
-        seconds="$(median_of "$mode" '$2' "$results")"
-        bytes="$(median_of "$mode" '$3' "$results")"
-        server="$(median_of "$mode" '$4' "$results")"
-        if [ -z "$bytes" ]; then
-            echo "no timing of $mode" >&2
-            exit 1
-        fi
-        if [ "$bytes" != "$expected" ]; then
-            echo "warning: $mode copied $bytes bytes, expected $expected" >&2
-        fi
-        rate[$mode]="$(awk -v b="$bytes" -v s="$seconds" 'BEGIN { printf "%.1f", b / s / 1e6 }')"
-        printf '%-15s %9.3f %9.3f %9.3f %9s %11s %11s\n' "$mode" "$seconds" \
-            "$(least_of "$mode" '$2' "$results")" "$(greatest_of "$mode" '$2' "$results")" \
-            "${rate[$mode]}" "$bytes" "${server:--}"
-    done
-}
-
-report_ratios() {
-    local mode
-    for mode in update copier install; do
-        awk -v m="$mode" -v a="${rate[$mode]}" -v s="${rate[system]}" -v c="${rate[cp]}" \
-            'BEGIN { printf "%-7s / system copy = %.2f   %-7s / cp = %.2f\n", m, a / s, m, a / c }'
-    done
-}
-
-# CPU seconds of one thread of a method: user, kernel, their sum and the
-# sum as a share of the method's wall time (user and kernel at columns
-# $2 and $3 of the call).
-report_cpu() {
-    local label="$1" mode="$2" user="$3" kernel="$4" results="$5"
-    printf '%-40s %6.3f %6.3f %6.3f %5.1f%%\n' "$label" \
-        "$(median_of "$mode" "$user" "$results")" "$(median_of "$mode" "$kernel" "$results")" \
-        "$(median_of "$mode" "$user + $kernel" "$results")" \
-        "$(median_of "$mode" "($user + $kernel) / \$2 * 100" "$results")"
-}
-
-# The ratio of two methods' median rates.
-ratio_of() {
-    awk -v a="${rate[$1]}" -v s="${rate[$2]}" 'BEGIN { printf "%.2f", a / s }'
-}
-
-# update.exe as a user meets it, beside the distinct CopyFileA loop, its
-# memory and its fixed cost.
-# shellcheck disable=SC2016
-report_program() {
-    local results="$1" idle peak
-    echo "The update as a user meets it (update.exe from its button to its box; each distinct file once):"
-    report_rates "$results" program-empty distinct-empty program distinct program-sfv-empty \
-        program-sfv single
-    echo "update.exe / distinct CopyFileA loop: into an empty folder $(ratio_of program-empty distinct-empty) (aim: 0.95 or more)," \
-        "into old files $(ratio_of program distinct)"
-    # shellcheck disable=SC2016
-    awk -v e="$(median_of program-sfv-empty '$2' "$results")" -v f="$(median_of program-empty '$2' "$results")" \
-        -v o="$(median_of program-sfv '$2' "$results")" -v p="$(median_of program '$2' "$results")" \
-        'BEGIN { printf "checked update (update.sfv) / the same without: %.2f into an empty folder, %.2f into old files (aim: 1.25 or less)\n", e / f, o / p }'
-    # shellcheck disable=SC2016
-    awk -v a="$(least_of program-empty '$2' "$results")" -v s="$(least_of distinct-empty '$2' "$results")" \
-        'BEGIN { printf "the same of the fastest rounds, into an empty folder: %.2f\n", s / a }'
-    printf 'fixed cost: %.3f s from the button to the box for one %d KiB file\n' \
-        "$(median_of single '$2' "$results")" "${size_kib[$single_name]}"
-    idle="$(median_of program-empty '$5' "$results")"
-    peak="$(median_of program-empty '$6' "$results")"
-    printf 'peak working set of update.exe: %s KiB idle at its question, %s KiB at its completion box (%+d KiB)\n' \
-        "$idle" "$peak" "$((peak - idle))"
-}
-
-# Where the engine's update run spends its time, phase by phase (medians
-# of each phase on its own, so they need not add up to the median whole).
-# shellcheck disable=SC2016
-report_phases() {
-    local results="$1" column=5 phase total
-    echo "The update run's phases (in-process, into an empty folder; median seconds over the run):"
-    for phase in "source checks" opens "64 KiB loop" closes "size check" \
-        "attributes, times" "replace step"; do
-        printf '  %-18s %7.3f\n' "$phase" "$(median_of update "\$$column" "$results")"
-        column=$((column + 1))
-    done
-    total="$(median_of update '$2' "$results")"
-    printf '  %-18s %7.3f   (the rest of %.3f s: the completion box and what runs before the first file)\n' \
-        "sum" "$(median_of update '$5+$6+$7+$8+$9+$10+$11' "$results")" "$total"
-}
-
-# shellcheck disable=SC2016
+# The report, from the results file: scripts/bench_report.py, whose table
+# of methods and their fields is the one statement of the file's columns.
 report() {
-    local results="$1"
-    declare -A rate
-    echo
-    report_program "$results"
-    echo
-    report_phases "$results"
-    echo
-    echo "The parts (into empty folders):"
-    report_rates "$results" update copier system install cp
-    echo
-    report_ratios
-    echo
-    printf '%-40s %6s %6s %6s %6s\n' "CPU seconds over the timed span" user kernel total "/wall"
-    report_cpu "install: waiting loop (calling thread)" install '$5' '$6' "$results"
-    report_cpu "install: copy thread (process - loop)" install '$7' '$8' "$results"
-    report_cpu "copier: calling thread (it copies)" copier '$5' '$6' "$results"
-    report_cpu "system: calling thread (it copies)" system '$5' '$6' "$results"
-    wine_describe_build "Timed"
-    echo "(median of $rounds rounds, each figure on its own; MB = 10^6 bytes; $(nproc) cores;"
-    echo " server-CPU: the Wine server's CPU seconds over each whole Wine process, start-up"
-    echo " included; thread times come in 10 ms ticks, so a small figure may read -0.010)"
+    python3 "$root/scripts/bench_report.py" "$1" --rounds "$rounds" \
+        --distinct-bytes "$(distinct_bytes)" --walk-bytes "$(walk_bytes)" \
+        --single-bytes "$((size_kib[$single_name] * 1024))" --build "$(wine_describe_build Timed)"
 }
 
 main() {
