@@ -20,9 +20,14 @@
 #             own cost
 #   distinct-empty a plain CopyFileA loop over each distinct file once, into
 #             an empty folder
-#   program, distinct  the same two into a folder of old files, as a player
-#             meets the update; these swing with the kernel's write-back of
-#             the round before
+#   durable-empty  the durable peer of update.exe, which flushes every file
+#             it stages before its record: the same loop, each copy then
+#             opened and written through to the disk (FlushFileBuffers), so
+#             that each file is written through the cache and then flushed,
+#             as the update does (see bench/copy_bench.cpp)
+#   program, distinct, durable  the same three into a folder of old files,
+#             as a player meets the update; these swing with the kernel's
+#             write-back of the round before
 #   program-sfv-empty, program-sfv  update.exe as program-empty and program,
 #             from a release whose data folder also holds update.sfv (the
 #             same files, hard-linked), so that every source is checked
@@ -42,21 +47,22 @@
 #             Sleep(0)) while the copy thread copies, into an empty folder
 # and on the host:
 #   cp        the host's cp over both lists (same names, same order)
-# program, distinct and update (and their -empty forms) copy each distinct
-# name once, as the update does; copier, system, install and cp walk the
-# install list and then the
-# update list, so the six names of both lists are copied twice (the install
-# copy gets both lists as one install list). Each timing is a line of the
-# results file (build/bench-<build>/bench-results.txt), from which
-# scripts/bench_report.py makes the report. It prints the median of the rounds
-# in MB/s (10^6 bytes) with the spread of the seconds (fastest and slowest
-# round): first update.exe against the distinct CopyFileA loop, into an
-# empty folder and into old files, with the peak working sets and the fixed
-# cost and the checked update beside the same update without update.sfv,
-# then the update run's phases, then the parts with their ratios to the system
-# copy and to cp, the CPU time of the install copy's waiting loop (its
-# thread's GetThreadTimes) and of its copy thread (the process's times less
-# the loop's), and the Wine server's CPU time over each whole Wine process,
+# program, distinct, durable and update (and their -empty forms) copy each
+# distinct name once, as the update does; copier, system, install and cp
+# walk the install list and then the update list, so the six names of both
+# lists are copied twice (the install copy gets both lists as one install
+# list). Each timing is a line of the results file
+# (build/bench-<build>/bench-results.txt), from which
+# scripts/bench_report.py makes the report. It prints the median of the
+# rounds in MB/s (10^6 bytes) with the spread of the seconds (fastest and
+# slowest round): first update.exe against the distinct CopyFileA loop and
+# against its durable peer, into an empty folder and into old files, what
+# the flushes cost, the checked update beside the same update without
+# update.sfv, the fixed cost and the peak working sets, then the update
+# run's phases, then the parts with their ratios to the system copy and to
+# cp, the CPU time of the install copy's waiting loop (its thread's
+# GetThreadTimes) and of its copy thread (the process's times less the
+# loop's), and the Wine server's CPU time over each whole Wine process,
 # where the loop's message calls are served.
 #
 # Usage: scripts/bench.sh [rounds]   (default 9)
@@ -88,8 +94,8 @@ distinct_names=()
 declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
-wine_methods=(program-empty distinct-empty program distinct program-sfv-empty program-sfv single
-    update copier system install)
+wine_methods=(program-empty distinct-empty durable-empty program distinct durable program-sfv-empty
+    program-sfv single update copier system install)
 # The one small file of the single method's data folder: the readme.
 single_name=""
 
@@ -175,7 +181,7 @@ fresh_folder() {
     rm -rf "$1"
     mkdir -p "$1"
     case "$(basename "$1")" in
-        program|program-sfv|distinct)
+        program|program-sfv|distinct|durable)
             for name in "${distinct_names[@]}"; do
                 fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
                     truncate -s "$((size_kib[$name] * 1024))" "$1/$name"

@@ -58,6 +58,8 @@ METHODS = {
     "single": (TIMED + PEAKS, SINGLE),
     "distinct-empty": (TIMED + THREADS, DISTINCT),
     "distinct": (TIMED + THREADS, DISTINCT),
+    "durable-empty": (TIMED + THREADS, DISTINCT),
+    "durable": (TIMED + THREADS, DISTINCT),
     "update": (TIMED + PHASE_FIELDS, DISTINCT),
     "copier": (TIMED + THREADS, WALK),
     "system": (TIMED + THREADS, WALK),
@@ -153,22 +155,45 @@ def print_rates(results, methods):
               f"{results.rate(method):9.1f} {results.median(method, 'bytes'):11.0f} {server:>11}")
 
 
+def extra_seconds(results, method, other):
+    """How much longer the method took than the other: "+S s (+P %)"."""
+    seconds = results.median(method, "seconds")
+    reference = results.median(other, "seconds")
+    return f"{seconds - reference:+.3f} s ({(seconds - reference) / reference * 100:+.0f} %)"
+
+
+def print_durability(results, folder, suffix):
+    """What writing the files through to the disk costs: update.exe beside
+    its durable peer and beside the plain loop, and the peer's own flushes."""
+    print(f"durability, {folder}: update.exe takes "
+          f"{extra_seconds(results, 'program' + suffix, 'durable' + suffix)} over the durable peer "
+          f"and {extra_seconds(results, 'program' + suffix, 'distinct' + suffix)} over the "
+          f"non-durable loop; the peer's flushes "
+          f"{extra_seconds(results, 'durable' + suffix, 'distinct' + suffix)}")
+
+
 def print_program(results, single_kib):
-    """update.exe as a user meets it, beside the distinct CopyFileA loop, its
-    memory and its fixed cost."""
+    """update.exe as a user meets it, beside the distinct CopyFileA loop and
+    its durable peer, what the flushes and the checks cost, its memory and
+    its fixed cost."""
     print("The update as a user meets it (update.exe from its button to its box; "
           "each distinct file once):")
-    print_rates(results, ("program-empty", "distinct-empty", "program", "distinct",
-                          "program-sfv-empty", "program-sfv", "single"))
-    print(f"update.exe / distinct CopyFileA loop: into an empty folder "
+    print_rates(results, ("program-empty", "distinct-empty", "durable-empty", "program",
+                          "distinct", "durable", "program-sfv-empty", "program-sfv", "single"))
+    print(f"update.exe / non-durable distinct CopyFileA loop: into an empty folder "
           f"{results.rate_ratio('program-empty', 'distinct-empty'):.2f} (aim: 0.95 or more), "
           f"into old files {results.rate_ratio('program', 'distinct'):.2f}")
+    print(f"the same of the fastest rounds, into an empty folder: "
+          f"{results.fastest('distinct-empty') / results.fastest('program-empty'):.2f}")
+    print(f"update.exe / durable peer (CopyFileA, then FlushFileBuffers, each file): "
+          f"into an empty folder {results.rate_ratio('program-empty', 'durable-empty'):.2f}, "
+          f"into old files {results.rate_ratio('program', 'durable'):.2f}")
+    print_durability(results, "into an empty folder", "-empty")
+    print_durability(results, "into old files", "")
     print(f"checked update (update.sfv) / the same without: "
           f"{results.seconds_ratio('program-sfv-empty', 'program-empty'):.2f} into an empty folder, "
           f"{results.seconds_ratio('program-sfv', 'program'):.2f} into old files "
           f"(aim: 1.25 or less)")
-    print(f"the same of the fastest rounds, into an empty folder: "
-          f"{results.fastest('distinct-empty') / results.fastest('program-empty'):.2f}")
     print(f"fixed cost: {results.median('single', 'seconds'):.3f} s from the button to the box "
           f"for one {single_kib} KiB file")
     idle = results.median("program-empty", "idle_kib")
