@@ -32,6 +32,13 @@
 #             from a release whose data folder also holds update.sfv (the
 #             same files, hard-linked), so that every source is checked
 #             against its CRC-32 as it is staged
+#   program-manifest-empty, program-manifest  the same, from a release
+#             whose update.exe carries the generated game's release
+#             manifest (built in build/bench-<build>-manifest with the
+#             manifest that tools/release_manifest writes, as
+#             scripts/package.sh builds a release; the same files,
+#             hard-linked), so that every source is checked against its
+#             SHA-256 (the system's CNG) as it is staged
 #   single    update.exe whose data folder holds one small file (the readme),
 #             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
@@ -57,8 +64,8 @@
 # rounds in MB/s (10^6 bytes) with the spread of the seconds (fastest and
 # slowest round): first update.exe against the distinct CopyFileA loop and
 # against its durable peer, into an empty folder and into old files, what
-# the flushes cost, the checked update beside the same update without
-# update.sfv, the fixed cost and the peak working sets, then the update
+# the flushes cost, the checked updates (update.sfv, manifest) beside the
+# same update without, the fixed cost and the peak working sets, then the update
 # run's phases, then the parts with their ratios to the system copy and to
 # cp, the CPU time of the install copy's waiting loop (its thread's
 # GetThreadTimes) and of its copy thread (the process's times less the
@@ -73,10 +80,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/wine_env.sh"
 # shellcheck source=scripts/prerequisites.sh
 source "$root/scripts/prerequisites.sh"
+# shellcheck source=scripts/pe_check.sh
+source "$root/scripts/pe_check.sh"
 
 rounds="${1:-9}"
 wine_pick_build
 build="$root/build/bench-$WINE_BUILD_NAME"
+# The second build tree, of update.exe with the generated game's release
+# manifest inside, and the host tools that write the manifest (shared with
+# scripts/package.sh).
+manifest_build="$build-manifest"
+tools="$root/build/tools"
 bench_c=""  # the prefix's drive C: folder, set once the prefix exists
 
 # Sizes in KiB of the distinct files, in the order the update first copies
@@ -95,20 +109,79 @@ declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
 wine_methods=(program-empty distinct-empty durable-empty program distinct durable program-sfv-empty
-    program-sfv single update copier system install)
+    program-sfv program-manifest-empty program-manifest single update copier system install)
 # The one small file of the single method's data folder: the readme.
 single_name=""
 
+# A developer's update.exe, which carries no release manifest (an earlier
+# configuration's manifest would stay in the cache without the empty one).
 build_bench() {
     wine_describe_build "== Benchmark"
     echo "== building copy_bench.exe and update.exe in $build"
     {
-        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" >"$build/build.log" 2>&1 &&
+        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" -DRELEASE_MANIFEST= \
+            >"$build/build.log" 2>&1 &&
             cmake --build "$build" -j2 --target copy_bench update >>"$build/build.log" 2>&1
     } || {
         wine_show_log "build failed" "$build/build.log"
         exit 1
     }
+    if carries_release_manifest "$build/update.exe"; then
+        echo "$build/update.exe carries a release manifest; it must not" >&2
+        exit 1
+    fi
+}
+
+# The host tools, as scripts/package.sh builds them; only the manifest's
+# writer is needed here.
+build_tools() {
+    echo "== building release_manifest in $tools"
+    mkdir -p "$tools"
+    {
+        cmake -S "$root/tools" -B "$tools" >"$build/tools.log" 2>&1 &&
+            cmake --build "$tools" -j2 --target release_manifest >>"$build/tools.log" 2>&1
+    } || {
+        wine_show_log "the host tools could not be built" "$build/tools.log"
+        exit 1
+    }
+}
+
+# The release manifest of the generated game, as scripts/package.sh writes
+# it, in the second build tree; left as it was when the game is the same,
+# so that update.exe is not built again.
+write_manifest() {
+    local manifest="$manifest_build/bench.manifest" names="$manifest_build/distinct-names.txt"
+    echo "== writing the release manifest of the demo game"
+    mkdir -p "$manifest_build"
+    printf '%s\n' "${distinct_names[@]}" >"$names"
+    "$tools/release_manifest" "$manifest.new" "$bench_c/program/$PRODUCT_DATA_FOLDER" "$names" \
+        "$PRODUCT_TITLE" "$PRODUCT_DATA_FOLDER" bench >"$build/manifest.log" 2>&1 || {
+        wine_show_log "the release manifest could not be written" "$build/manifest.log"
+        exit 1
+    }
+    if cmp -s "$manifest.new" "$manifest"; then
+        rm "$manifest.new"
+    else
+        mv "$manifest.new" "$manifest"
+    fi
+}
+
+# update.exe as a release carries it: the same sources with the manifest
+# inside, in the second build tree.
+build_manifest_program() {
+    echo "== building update.exe with the release manifest in $manifest_build"
+    {
+        cmake -S "$root" -B "$manifest_build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" \
+            -DRELEASE_MANIFEST="$manifest_build/bench.manifest" >"$manifest_build/build.log" 2>&1 &&
+            cmake --build "$manifest_build" -j2 --target update >>"$manifest_build/build.log" 2>&1
+    } || {
+        wine_show_log "build failed" "$manifest_build/build.log"
+        exit 1
+    }
+    if ! carries_release_manifest "$manifest_build/update.exe"; then
+        echo "$manifest_build/update.exe carries no release manifest" >&2
+        exit 1
+    fi
 }
 
 # The names and the data folder of the product the build read.
@@ -139,19 +212,32 @@ generate_game() {
         fi
     done
     cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
-    # The checked release: the same files (hard links, one page cache) and
-    # their checksum file.
-    rm -rf "$bench_c/program-sfv"
-    mkdir -p "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER"
-    cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program-sfv/"
-    for name in "${distinct_names[@]}"; do
-        ln "$data/$name" "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/$name"
-    done
-    (cd "$data" && cksfv -q "${distinct_names[@]}" | sed 's/$/\r/') \
-        >"$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/update.sfv"
     mkdir -p "$bench_c/program/single/$PRODUCT_DATA_FOLDER"
     cp "$data/$single_name" "$bench_c/program/single/$PRODUCT_DATA_FOLDER/"
     cp "$build/update.exe" "$bench_c/program/single/"
+}
+
+# A release folder beside the program folder: the driver, the update.exe
+# given and the same files in its data folder (hard links, one page cache).
+linked_release() {
+    local release="$bench_c/$1" data="$bench_c/program/$PRODUCT_DATA_FOLDER" name
+    rm -rf "$release"
+    mkdir -p "$release/$PRODUCT_DATA_FOLDER"
+    cp "$build/copy_bench.exe" "$release/"
+    cp "$2" "$release/update.exe"
+    for name in "${distinct_names[@]}"; do
+        ln "$data/$name" "$release/$PRODUCT_DATA_FOLDER/$name"
+    done
+}
+
+# The checked releases: with the files' checksum file, and with update.exe
+# carrying their manifest (which it then checks against; its data folder
+# needs no checksum file).
+make_checked_releases() {
+    linked_release program-sfv "$build/update.exe"
+    (cd "$bench_c/program/$PRODUCT_DATA_FOLDER" && cksfv -q "${distinct_names[@]}" |
+        sed 's/$/\r/') >"$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/update.sfv"
+    linked_release program-manifest "$manifest_build/update.exe"
 }
 
 # Bytes copied by one walk of both lists.
@@ -172,8 +258,9 @@ distinct_bytes() {
     echo "$total"
 }
 
-# Empties a method's target folder (for program and distinct: fills it with
-# an old game, every distinct file at its size, allocated but not written)
+# Empties a method's target folder (for program, its checked releases,
+# distinct and durable, without -empty: fills it with an old game, every
+# distinct file at its size, allocated but not written)
 # and writes out what earlier rounds left in memory, so that no round pays
 # for another's writes.
 fresh_folder() {
@@ -181,7 +268,8 @@ fresh_folder() {
     rm -rf "$1"
     mkdir -p "$1"
     case "$(basename "$1")" in
-        program|program-sfv|distinct|durable)
+        *-empty) ;;
+        program|program-*|distinct|durable)
             for name in "${distinct_names[@]}"; do
                 fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
                     truncate -s "$((size_kib[$name] * 1024))" "$1/$name"
@@ -219,9 +307,10 @@ server_ticks() {
 # rest of the driver's line (scripts/bench_report.py names each column).
 time_wine() {
     local method="$1" server="$2" before line mode="${1%-empty}" program=program
-    if [ "$mode" = program-sfv ]; then
-        mode=program program=program-sfv
-    fi
+    # update.exe of a release folder of its own (program-sfv, program-manifest).
+    case "$mode" in
+        program-*) program="$mode" mode=program ;;
+    esac
     fresh_folder "$bench_c/targets/$method"
     before="$(server_ticks "$server")"
     line="$(wine "$bench_c/$program/copy_bench.exe" "$mode" \
@@ -297,6 +386,10 @@ main() {
     wine_prefix_init || exit 1
     bench_c="$WINEPREFIX/drive_c/bench"
     generate_game
+    build_tools
+    write_manifest
+    build_manifest_program
+    make_checked_releases
     local results="$build/bench-results.txt"
     : >"$results"
     echo "== timing $rounds rounds of ${wine_methods[*]} under Wine"

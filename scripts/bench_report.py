@@ -55,6 +55,8 @@ METHODS = {
     "program": (TIMED + PEAKS, DISTINCT),
     "program-sfv-empty": (TIMED + PEAKS, DISTINCT),
     "program-sfv": (TIMED + PEAKS, DISTINCT),
+    "program-manifest-empty": (TIMED + PEAKS, DISTINCT),
+    "program-manifest": (TIMED + PEAKS, DISTINCT),
     "single": (TIMED + PEAKS, SINGLE),
     "distinct-empty": (TIMED + THREADS, DISTINCT),
     "distinct": (TIMED + THREADS, DISTINCT),
@@ -66,6 +68,10 @@ METHODS = {
     "install": (TIMED + THREADS, WALK),
     "cp": (("seconds", "bytes"), WALK),
 }
+
+
+# The rates tables' column of method names.
+METHOD_WIDTH = max(len(method) for method in METHODS)
 
 
 class ReportError(Exception):
@@ -143,20 +149,21 @@ class Results:
 
 
 def print_rates(results, methods):
-    print(f"{'method':<15} {'seconds':>9} {'fastest':>9} {'slowest':>9} {'MB/s':>9} "
+    print(f"{'method':<{METHOD_WIDTH}} {'seconds':>9} {'fastest':>9} {'slowest':>9} {'MB/s':>9} "
           f"{'bytes':>11} {'server-CPU':>11}")
     for method in methods:
         results.check_bytes(method)
         server = "-"
         if "server_cpu" in METHODS[method][0]:
             server = f"{results.median(method, 'server_cpu'):.2f}"
-        print(f"{method:<15} {results.median(method, 'seconds'):9.3f} "
+        print(f"{method:<{METHOD_WIDTH}} {results.median(method, 'seconds'):9.3f} "
               f"{results.fastest(method):9.3f} {results.slowest(method):9.3f} "
               f"{results.rate(method):9.1f} {results.median(method, 'bytes'):11.0f} {server:>11}")
 
 
 def extra_seconds(results, method, other):
-    """How much longer the method took than the other: "+S s (+P %)"."""
+    """How much longer the method took than the other (median seconds):
+    "+S s (+P %)", less when it took less."""
     seconds = results.median(method, "seconds")
     reference = results.median(other, "seconds")
     return f"{seconds - reference:+.3f} s ({(seconds - reference) / reference * 100:+.0f} %)"
@@ -165,11 +172,10 @@ def extra_seconds(results, method, other):
 def print_durability(results, folder, suffix):
     """What writing the files through to the disk costs: update.exe beside
     its durable peer and beside the plain loop, and the peer's own flushes."""
-    print(f"durability, {folder}: update.exe takes "
-          f"{extra_seconds(results, 'program' + suffix, 'durable' + suffix)} over the durable peer "
-          f"and {extra_seconds(results, 'program' + suffix, 'distinct' + suffix)} over the "
-          f"non-durable loop; the peer's flushes "
-          f"{extra_seconds(results, 'durable' + suffix, 'distinct' + suffix)}")
+    print(f"durability cost, {folder}: update.exe vs durable peer "
+          f"{extra_seconds(results, 'program' + suffix, 'durable' + suffix)}, vs non-durable loop "
+          f"{extra_seconds(results, 'program' + suffix, 'distinct' + suffix)}; durable peer vs "
+          f"non-durable loop {extra_seconds(results, 'durable' + suffix, 'distinct' + suffix)}")
 
 
 def print_program(results, single_kib):
@@ -179,7 +185,8 @@ def print_program(results, single_kib):
     print("The update as a user meets it (update.exe from its button to its box; "
           "each distinct file once):")
     print_rates(results, ("program-empty", "distinct-empty", "durable-empty", "program",
-                          "distinct", "durable", "program-sfv-empty", "program-sfv", "single"))
+                          "distinct", "durable", "program-sfv-empty", "program-sfv",
+                          "program-manifest-empty", "program-manifest", "single"))
     print(f"update.exe / non-durable distinct CopyFileA loop: into an empty folder "
           f"{results.rate_ratio('program-empty', 'distinct-empty'):.2f} (aim: 0.95 or more), "
           f"into old files {results.rate_ratio('program', 'distinct'):.2f}")
@@ -193,6 +200,10 @@ def print_program(results, single_kib):
     print(f"checked update (update.sfv) / the same without: "
           f"{results.seconds_ratio('program-sfv-empty', 'program-empty'):.2f} into an empty folder, "
           f"{results.seconds_ratio('program-sfv', 'program'):.2f} into old files "
+          f"(aim: 1.25 or less)")
+    print(f"checked update (manifest) / the same without: "
+          f"{results.seconds_ratio('program-manifest-empty', 'program-empty'):.2f} into an empty "
+          f"folder, {results.seconds_ratio('program-manifest', 'program'):.2f} into old files "
           f"(aim: 1.25 or less)")
     print(f"fixed cost: {results.median('single', 'seconds'):.3f} s from the button to the box "
           f"for one {single_kib} KiB file")
