@@ -33,7 +33,9 @@ PEAKS = ("idle_kib", "box_kib")
 # other threads.
 THREADS = ("own_user", "own_kernel", "other_user", "other_kernel")
 # Seconds of each phase of the update run's copies (transfer/copy_phases.h),
-# in the order of CopyPhase, with the report's label of each.
+# in the order of CopyPhase, with the report's label of each. No mark ends
+# the flushes of the staged files, which come after the last file's times,
+# so the replace step's phase holds them.
 PHASES = (
     ("source_checks", "source checks"),
     ("opens", "opens"),
@@ -41,7 +43,7 @@ PHASES = (
     ("closes", "closes"),
     ("size_check", "size check"),
     ("attributes_times", "attributes, times"),
-    ("replace", "replace step"),
+    ("replace", "flushes, replace"),
 )
 PHASE_FIELDS = tuple(field for field, _ in PHASES)
 
