@@ -5,26 +5,40 @@
 #
 # Builds copy_bench.exe and update.exe (cross build in build/bench-win32, or
 # build/bench-win64 where the x86_64 build runs, see scripts/wine_env.sh;
-# the report names the build it timed), generates a demo game of the names
-# the product's lists hold (for Vellomira 38 names, 32 distinct files, about
-# 1 GiB, large archives and small files; kept between runs) in the data
-# folder beside them in a private Wine prefix, then times, in rounds whose
-# order rotates, under Wine:
+# the report names the build it timed; the zstd library's sources, which
+# every Windows build compiles its decoder from, are unpacked first as
+# scripts/prerequisites.sh does, but no package is installed), generates a
+# demo game of the names the product's lists hold (for Vellomira 38 names,
+# 32 distinct files, about 1 GiB, large archives and small files; kept
+# between runs) in the data folder beside them in a private Wine prefix,
+# then times, in rounds whose order rotates, under Wine:
 #   program-empty  the real update.exe: the game registered in an empty
 #             folder, the program idling at its question, timed from the
 #             press of its Update button to its completion box (see
-#             tests/bench/copy_bench.cpp), with its peak working set idle
+#             bench/copy_bench.cpp), with its peak working set idle
 #             and after the update; the stable measure of the program's
 #             own cost
 #   distinct-empty a plain CopyFileA loop over each distinct file once, into
 #             an empty folder
-#   program, distinct  the same two into a folder of old files, as a player
-#             meets the update; these swing with the kernel's write-back of
-#             the round before
+#   durable-empty  the durable peer of update.exe, which flushes every file
+#             it stages before its record: the same loop, each copy then
+#             opened and written through to the disk (FlushFileBuffers), so
+#             that each file is written through the cache and then flushed,
+#             as the update does (see bench/copy_bench.cpp)
+#   program, distinct, durable  the same three into a folder of old files,
+#             as a player meets the update; these swing with the kernel's
+#             write-back of the round before
 #   program-sfv-empty, program-sfv  update.exe as program-empty and program,
 #             from a release whose data folder also holds update.sfv (the
 #             same files, hard-linked), so that every source is checked
 #             against its CRC-32 as it is staged
+#   program-manifest-empty, program-manifest  the same, from a release
+#             whose update.exe carries the generated game's release
+#             manifest (built in build/bench-<build>-manifest with the
+#             manifest that tools/release_manifest writes, as
+#             scripts/package.sh builds a release; the same files,
+#             hard-linked), so that every source is checked against its
+#             SHA-256 (the system's CNG) as it is staged
 #   single    update.exe whose data folder holds one small file (the readme),
 #             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
@@ -40,19 +54,22 @@
 #             Sleep(0)) while the copy thread copies, into an empty folder
 # and on the host:
 #   cp        the host's cp over both lists (same names, same order)
-# program, distinct and update (and their -empty forms) copy each distinct
-# name once, as the update does; copier, system, install and cp walk the
-# install list and then the
-# update list, so the six names of both lists are copied twice (the install
-# copy gets both lists as one install list). Prints the median of the rounds
-# in MB/s (10^6 bytes) with the spread of the seconds (fastest and slowest
-# round): first update.exe against the distinct CopyFileA loop, into an
-# empty folder and into old files, with the peak working sets and the fixed
-# cost and the checked update beside the same update without update.sfv,
-# then the update run's phases, then the parts with their ratios to the system
-# copy and to cp, the CPU time of the install copy's waiting loop (its
-# thread's GetThreadTimes) and of its copy thread (the process's times less
-# the loop's), and the Wine server's CPU time over each whole Wine process,
+# program, distinct, durable and update (and their -empty forms) copy each
+# distinct name once, as the update does; copier, system, install and cp
+# walk the install list and then the update list, so the six names of both
+# lists are copied twice (the install copy gets both lists as one install
+# list). Each timing is a line of the results file
+# (build/bench-<build>/bench-results.txt), from which
+# scripts/bench_report.py makes the report. It prints the median of the
+# rounds in MB/s (10^6 bytes) with the spread of the seconds (fastest and
+# slowest round): first update.exe against the distinct CopyFileA loop and
+# against its durable peer, into an empty folder and into old files, what
+# the flushes cost, the checked updates (update.sfv, manifest) beside the
+# same update without, the fixed cost and the peak working sets, then the update
+# run's phases, then the parts with their ratios to the system copy and to
+# cp, the CPU time of the install copy's waiting loop (its thread's
+# GetThreadTimes) and of its copy thread (the process's times less the
+# loop's), and the Wine server's CPU time over each whole Wine process,
 # where the loop's message calls are served.
 #
 # Usage: scripts/bench.sh [rounds]   (default 9)
@@ -61,10 +78,19 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/wine_env.sh
 source "$root/scripts/wine_env.sh"
+# shellcheck source=scripts/prerequisites.sh
+source "$root/scripts/prerequisites.sh"
+# shellcheck source=scripts/pe_check.sh
+source "$root/scripts/pe_check.sh"
 
 rounds="${1:-9}"
 wine_pick_build
 build="$root/build/bench-$WINE_BUILD_NAME"
+# The second build tree, of update.exe with the generated game's release
+# manifest inside, and the host tools that write the manifest (shared with
+# scripts/package.sh).
+manifest_build="$build-manifest"
+tools="$root/build/tools"
 bench_c=""  # the prefix's drive C: folder, set once the prefix exists
 
 # Sizes in KiB of the distinct files, in the order the update first copies
@@ -82,21 +108,80 @@ distinct_names=()
 declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
-wine_methods=(program-empty distinct-empty program distinct program-sfv-empty program-sfv single
-    update copier system install)
+wine_methods=(program-empty distinct-empty durable-empty program distinct durable program-sfv-empty
+    program-sfv program-manifest-empty program-manifest single update copier system install)
 # The one small file of the single method's data folder: the readme.
 single_name=""
 
+# A developer's update.exe, which carries no release manifest (an earlier
+# configuration's manifest would stay in the cache without the empty one).
 build_bench() {
     wine_describe_build "== Benchmark"
     echo "== building copy_bench.exe and update.exe in $build"
     {
-        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" >"$build/build.log" 2>&1 &&
+        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" -DRELEASE_MANIFEST= \
+            >"$build/build.log" 2>&1 &&
             cmake --build "$build" -j2 --target copy_bench update >>"$build/build.log" 2>&1
     } || {
         wine_show_log "build failed" "$build/build.log"
         exit 1
     }
+    if carries_release_manifest "$build/update.exe"; then
+        echo "$build/update.exe carries a release manifest; it must not" >&2
+        exit 1
+    fi
+}
+
+# The host tools, as scripts/package.sh builds them; only the manifest's
+# writer is needed here.
+build_tools() {
+    echo "== building release_manifest in $tools"
+    mkdir -p "$tools"
+    {
+        cmake -S "$root/tools" -B "$tools" >"$build/tools.log" 2>&1 &&
+            cmake --build "$tools" -j2 --target release_manifest >>"$build/tools.log" 2>&1
+    } || {
+        wine_show_log "the host tools could not be built" "$build/tools.log"
+        exit 1
+    }
+}
+
+# The release manifest of the generated game, as scripts/package.sh writes
+# it, in the second build tree; left as it was when the game is the same,
+# so that update.exe is not built again.
+write_manifest() {
+    local manifest="$manifest_build/bench.manifest" names="$manifest_build/distinct-names.txt"
+    echo "== writing the release manifest of the demo game"
+    mkdir -p "$manifest_build"
+    printf '%s\n' "${distinct_names[@]}" >"$names"
+    "$tools/release_manifest" "$manifest.new" "$bench_c/program/$PRODUCT_DATA_FOLDER" "$names" \
+        "$PRODUCT_TITLE" "$PRODUCT_DATA_FOLDER" bench >"$build/manifest.log" 2>&1 || {
+        wine_show_log "the release manifest could not be written" "$build/manifest.log"
+        exit 1
+    }
+    if cmp -s "$manifest.new" "$manifest"; then
+        rm "$manifest.new"
+    else
+        mv "$manifest.new" "$manifest"
+    fi
+}
+
+# update.exe as a release carries it: the same sources with the manifest
+# inside, in the second build tree.
+build_manifest_program() {
+    echo "== building update.exe with the release manifest in $manifest_build"
+    {
+        cmake -S "$root" -B "$manifest_build" -DCMAKE_TOOLCHAIN_FILE="$WINE_TOOLCHAIN" \
+            -DRELEASE_MANIFEST="$manifest_build/bench.manifest" >"$manifest_build/build.log" 2>&1 &&
+            cmake --build "$manifest_build" -j2 --target update >>"$manifest_build/build.log" 2>&1
+    } || {
+        wine_show_log "build failed" "$manifest_build/build.log"
+        exit 1
+    }
+    if ! carries_release_manifest "$manifest_build/update.exe"; then
+        echo "$manifest_build/update.exe carries no release manifest" >&2
+        exit 1
+    fi
 }
 
 # The names and the data folder of the product the build read.
@@ -127,19 +212,32 @@ generate_game() {
         fi
     done
     cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program/"
-    # The checked release: the same files (hard links, one page cache) and
-    # their checksum file.
-    rm -rf "$bench_c/program-sfv"
-    mkdir -p "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER"
-    cp "$build/copy_bench.exe" "$build/update.exe" "$bench_c/program-sfv/"
-    for name in "${distinct_names[@]}"; do
-        ln "$data/$name" "$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/$name"
-    done
-    (cd "$data" && cksfv -q "${distinct_names[@]}" | sed 's/$/\r/') \
-        >"$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/update.sfv"
     mkdir -p "$bench_c/program/single/$PRODUCT_DATA_FOLDER"
     cp "$data/$single_name" "$bench_c/program/single/$PRODUCT_DATA_FOLDER/"
     cp "$build/update.exe" "$bench_c/program/single/"
+}
+
+# A release folder beside the program folder: the driver, the update.exe
+# given and the same files in its data folder (hard links, one page cache).
+linked_release() {
+    local release="$bench_c/$1" data="$bench_c/program/$PRODUCT_DATA_FOLDER" name
+    rm -rf "$release"
+    mkdir -p "$release/$PRODUCT_DATA_FOLDER"
+    cp "$build/copy_bench.exe" "$release/"
+    cp "$2" "$release/update.exe"
+    for name in "${distinct_names[@]}"; do
+        ln "$data/$name" "$release/$PRODUCT_DATA_FOLDER/$name"
+    done
+}
+
+# The checked releases: with the files' checksum file, and with update.exe
+# carrying their manifest (which it then checks against; its data folder
+# needs no checksum file).
+make_checked_releases() {
+    linked_release program-sfv "$build/update.exe"
+    (cd "$bench_c/program/$PRODUCT_DATA_FOLDER" && cksfv -q "${distinct_names[@]}" |
+        sed 's/$/\r/') >"$bench_c/program-sfv/$PRODUCT_DATA_FOLDER/update.sfv"
+    linked_release program-manifest "$manifest_build/update.exe"
 }
 
 # Bytes copied by one walk of both lists.
@@ -160,17 +258,9 @@ distinct_bytes() {
     echo "$total"
 }
 
-# Bytes a method copies.
-method_bytes() {
-    case "$1" in
-        program*|distinct*|update) distinct_bytes ;;
-        single) echo $((size_kib[$single_name] * 1024)) ;;
-        *) walk_bytes ;;
-    esac
-}
-
-# Empties a method's target folder (for program and distinct: fills it with
-# an old game, every distinct file at its size, allocated but not written)
+# Empties a method's target folder (for program, its checked releases,
+# distinct and durable, without -empty: fills it with an old game, every
+# distinct file at its size, allocated but not written)
 # and writes out what earlier rounds left in memory, so that no round pays
 # for another's writes.
 fresh_folder() {
@@ -178,7 +268,8 @@ fresh_folder() {
     rm -rf "$1"
     mkdir -p "$1"
     case "$(basename "$1")" in
-        program|program-sfv|distinct)
+        *-empty) ;;
+        program|program-*|distinct|durable)
             for name in "${distinct_names[@]}"; do
                 fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
                     truncate -s "$((size_kib[$name] * 1024))" "$1/$name"
@@ -213,12 +304,13 @@ server_ticks() {
 
 # One timed run of copy_bench under Wine with the given server: prints
 # "<seconds> <bytes> <server CPU seconds over the whole process>", then the
-# program's CPU figures if it gives them.
+# rest of the driver's line (scripts/bench_report.py names each column).
 time_wine() {
     local method="$1" server="$2" before line mode="${1%-empty}" program=program
-    if [ "$mode" = program-sfv ]; then
-        mode=program program=program-sfv
-    fi
+    # update.exe of a release folder of its own (program-sfv, program-manifest).
+    case "$mode" in
+        program-*) program="$mode" mode=program ;;
+    esac
     fresh_folder "$bench_c/targets/$method"
     before="$(server_ticks "$server")"
     line="$(wine "$bench_c/$program/copy_bench.exe" "$mode" \
@@ -271,148 +363,21 @@ run_wine_rounds() {
         done' bench-run "$rounds"
 }
 
-# Lines of the results file: "<method> <seconds> <bytes>", for the Wine
-# methods then the server's CPU seconds and, for copier, system, distinct
-# and install, the CPU seconds of the calling thread (user, kernel) and of
-# the other threads (user, kernel), columns 5 to 8; for program, its -empty
-# form and single, the peak working sets of update.exe in KiB, idle and
-# after the update (columns 5 and 6); for update, the seconds of its copy
-# phases (columns 5 to 11).
-# Median over the rounds of an awk expression of a method's columns (such
-# as '$2'; the expressions are passed in single quotes on purpose); least
-# and greatest give the spread.
-# shellcheck disable=SC2016
-median_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g |
-        awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'
-}
-
-# shellcheck disable=SC2016
-least_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | head -n 1
-}
-
-# shellcheck disable=SC2016
-greatest_of() {
-    awk -v mode="$1" '$1 == mode { print '"$2"' }' "$3" | sort -g | tail -n 1
-}
-
-# shellcheck disable=SC2016
-report_rates() {
-    local results="$1" expected mode seconds bytes server
-    shift
-    printf '%-15s %9s %9s %9s %9s %11s %11s\n' method seconds fastest slowest MB/s bytes server-CPU
-    for mode in "$@"; do
-        expected="$(method_bytes "$mode")"
-        seconds="$(median_of "$mode" '$2' "$results")"
-        bytes="$(median_of "$mode" '$3' "$results")"
-        server="$(median_of "$mode" '$4' "$results")"
-        if [ -z "$bytes" ]; then
-            echo "no timing of $mode" >&2
-            exit 1
-        fi
-        if [ "$bytes" != "$expected" ]; then
-            echo "warning: $mode copied $bytes bytes, expected $expected" >&2
-        fi
-        rate[$mode]="$(awk -v b="$bytes" -v s="$seconds" 'BEGIN { printf "%.1f", b / s / 1e6 }')"
-        printf '%-15s %9.3f %9.3f %9.3f %9s %11s %11s\n' "$mode" "$seconds" \
-            "$(least_of "$mode" '$2' "$results")" "$(greatest_of "$mode" '$2' "$results")" \
-            "${rate[$mode]}" "$bytes" "${server:--}"
-    done
-}
-
-report_ratios() {
-    local mode
-    for mode in update copier install; do
-        awk -v m="$mode" -v a="${rate[$mode]}" -v s="${rate[system]}" -v c="${rate[cp]}" \
-            'BEGIN { printf "%-7s / system copy = %.2f   %-7s / cp = %.2f\n", m, a / s, m, a / c }'
-    done
-}
-
-# CPU seconds of one thread of a method: user, kernel, their sum and the
-# sum as a share of the method's wall time (user and kernel at columns
-# $2 and $3 of the call).
-report_cpu() {
-    local label="$1" mode="$2" user="$3" kernel="$4" results="$5"
-    printf '%-40s %6.3f %6.3f %6.3f %5.1f%%\n' "$label" \
-        "$(median_of "$mode" "$user" "$results")" "$(median_of "$mode" "$kernel" "$results")" \
-        "$(median_of "$mode" "$user + $kernel" "$results")" \
-        "$(median_of "$mode" "($user + $kernel) / \$2 * 100" "$results")"
-}
-
-# The ratio of two methods' median rates.
-ratio_of() {
-    awk -v a="${rate[$1]}" -v s="${rate[$2]}" 'BEGIN { printf "%.2f", a / s }'
-}
-
-# update.exe as a user meets it, beside the distinct CopyFileA loop, its
-# memory and its fixed cost.
-# shellcheck disable=SC2016
-report_program() {
-    local results="$1" idle peak
-    echo "The update as a user meets it (update.exe from its button to its box; each distinct file once):"
-    report_rates "$results" program-empty distinct-empty program distinct program-sfv-empty \
-        program-sfv single
-    echo "update.exe / distinct CopyFileA loop: into an empty folder $(ratio_of program-empty distinct-empty) (aim: 0.95 or more)," \
-        "into old files $(ratio_of program distinct)"
-    # shellcheck disable=SC2016
-    awk -v e="$(median_of program-sfv-empty '$2' "$results")" -v f="$(median_of program-empty '$2' "$results")" \
-        -v o="$(median_of program-sfv '$2' "$results")" -v p="$(median_of program '$2' "$results")" \
-        'BEGIN { printf "checked update (update.sfv) / the same without: %.2f into an empty folder, %.2f into old files (aim: 1.25 or less)\n", e / f, o / p }'
-    # shellcheck disable=SC2016
-    awk -v a="$(least_of program-empty '$2' "$results")" -v s="$(least_of distinct-empty '$2' "$results")" \
-        'BEGIN { printf "the same of the fastest rounds, into an empty folder: %.2f\n", s / a }'
-    printf 'fixed cost: %.3f s from the button to the box for one %d KiB file\n' \
-        "$(median_of single '$2' "$results")" "${size_kib[$single_name]}"
-    idle="$(median_of program-empty '$5' "$results")"
-    peak="$(median_of program-empty '$6' "$results")"
-    printf 'peak working set of update.exe: %s KiB idle at its question, %s KiB at its completion box (%+d KiB)\n' \
-        "$idle" "$peak" "$((peak - idle))"
-}
-
-# Where the engine's update run spends its time, phase by phase (medians
-# of each phase on its own, so they need not add up to the median whole).
-# shellcheck disable=SC2016
-report_phases() {
-    local results="$1" column=5 phase total
-    echo "The update run's phases (in-process, into an empty folder; median seconds over the run):"
-    for phase in "source checks" opens "64 KiB loop" closes "size check" \
-        "attributes, times" "replace step"; do
-        printf '  %-18s %7.3f\n' "$phase" "$(median_of update "\$$column" "$results")"
-        column=$((column + 1))
-    done
-    total="$(median_of update '$2' "$results")"
-    printf '  %-18s %7.3f   (the rest of %.3f s: the completion box and what runs before the first file)\n' \
-        "sum" "$(median_of update '$5+$6+$7+$8+$9+$10+$11' "$results")" "$total"
-}
-
-# shellcheck disable=SC2016
+# The report, from the results file: scripts/bench_report.py, whose table
+# of methods and their fields is the one statement of the file's columns.
 report() {
-    local results="$1"
-    declare -A rate
-    echo
-    report_program "$results"
-    echo
-    report_phases "$results"
-    echo
-    echo "The parts (into empty folders):"
-    report_rates "$results" update copier system install cp
-    echo
-    report_ratios
-    echo
-    printf '%-40s %6s %6s %6s %6s\n' "CPU seconds over the timed span" user kernel total "/wall"
-    report_cpu "install: waiting loop (calling thread)" install '$5' '$6' "$results"
-    report_cpu "install: copy thread (process - loop)" install '$7' '$8' "$results"
-    report_cpu "copier: calling thread (it copies)" copier '$5' '$6' "$results"
-    report_cpu "system: calling thread (it copies)" system '$5' '$6' "$results"
-    wine_describe_build "Timed"
-    echo "(median of $rounds rounds, each figure on its own; MB = 10^6 bytes; $(nproc) cores;"
-    echo " server-CPU: the Wine server's CPU seconds over each whole Wine process, start-up"
-    echo " included; thread times come in 10 ms ticks, so a small figure may read -0.010)"
+    python3 "$root/scripts/bench_report.py" "$1" --rounds "$rounds" \
+        --distinct-bytes "$(distinct_bytes)" --walk-bytes "$(walk_bytes)" \
+        --single-bytes "$((size_kib[$single_name] * 1024))" --build "$(wine_describe_build Timed)"
 }
 
 main() {
     mkdir -p "$build"
+    # Every Windows build compiles the zstd decoder from these sources.
+    ensure_zstd_sources || {
+        echo "bench: no sources of the zstd library to build the programs from (see above)" >&2
+        exit 1
+    }
     build_bench
     read_product
     wine_env "$build/wineprefix"
@@ -421,6 +386,10 @@ main() {
     wine_prefix_init || exit 1
     bench_c="$WINEPREFIX/drive_c/bench"
     generate_game
+    build_tools
+    write_manifest
+    build_manifest_program
+    make_checked_releases
     local results="$build/bench-results.txt"
     : >"$results"
     echo "== timing $rounds rounds of ${wine_methods[*]} under Wine"
