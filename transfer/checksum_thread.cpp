@@ -1,19 +1,20 @@
 // The copy's second thread: the only place that computes checksums while
-// the copier reads and writes, over a ring of blocks handed over in order.
+// the copier reads and writes, over a ring of chunks handed over in order.
 #include "transfer/checksum_thread.h"
 
 #include <zlib.h>
 
 namespace {
 
-// Three blocks in flight keep both the copier and the checksums busy while
-// either one waits a moment for the disk or the system; a fourth gives no
-// more.
-constexpr int kBlocks = 4;
+constexpr size_t kBlocksPerChunk = 16;
+constexpr size_t kChunkBytes = kBlocksPerChunk * kCopyBlock;
+// Two chunks in flight keep both threads busy while either waits a moment
+// for the disk or the system; a third covers the one being filled.
+constexpr int kChunks = 3;
 
 // Shared by every checked copy; only one copy runs at a time.
-unsigned char blocks[kBlocks][kCopyBlock];
-size_t blockSizes[kBlocks];
+unsigned char chunks[kChunks][kChunkBytes];
+size_t chunkSizes[kChunks];
 
 }  // namespace
 
@@ -37,31 +38,43 @@ ChecksumThread::~ChecksumThread() {
 }
 
 unsigned char* ChecksumThread::freeBlock() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return queued_ < kBlocks; });
-    return blocks[next_];
+    if (!filling_) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return queued_ < kChunks; });
+        filling_ = true;
+        filled_ = 0;
+    }
+    return chunks[next_] + filled_;
 }
 
 void ChecksumThread::add(size_t size) {
-    int block;
+    filled_ += size;
+    // A short block is the file's last: the chunk goes as it is.
+    if (filled_ == kChunkBytes || size < kCopyBlock) handOver();
+}
+
+void ChecksumThread::handOver() {
+    int chunk;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        block = next_;
-        blockSizes[block] = size;
-        next_ = (next_ + 1) % kBlocks;
+        chunk = next_;
+        chunkSizes[chunk] = filled_;
+        next_ = (next_ + 1) % kChunks;
         ++queued_;
     }
-    if (thread_ == nullptr) {
-        checksumBlock(block);
-        std::lock_guard<std::mutex> lock(mutex_);
-        oldest_ = next_;
-        queued_ = 0;
+    filling_ = false;
+    if (thread_ != nullptr) {
+        changed_.notify_all();
         return;
     }
-    changed_.notify_all();
+    checksumChunk(chunk);
+    std::lock_guard<std::mutex> lock(mutex_);
+    oldest_ = next_;
+    queued_ = 0;
 }
 
 bool ChecksumThread::finish() {
+    if (filling_) handOver();
     if (thread_ != nullptr) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -83,30 +96,30 @@ bool ChecksumThread::finish() {
 
 void ChecksumThread::run(void* self) { static_cast<ChecksumThread*>(self)->work(); }
 
-// The thread: checksums each block as it is handed over, until the copier
+// The thread: checksums each chunk as it is handed over, until the copier
 // has ended and nothing is left.
 void ChecksumThread::work() {
     for (;;) {
-        int block;
+        int chunk;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [this] { return queued_ > 0 || ended_; });
             if (queued_ == 0) return;
-            block = oldest_;
+            chunk = oldest_;
         }
-        checksumBlock(block);
+        checksumChunk(chunk);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            oldest_ = (oldest_ + 1) % kBlocks;
+            oldest_ = (oldest_ + 1) % kChunks;
             --queued_;
         }
         changed_.notify_all();
     }
 }
 
-void ChecksumThread::checksumBlock(int block) {
-    const unsigned char* bytes = blocks[block];
-    size_t size = blockSizes[block];
+void ChecksumThread::checksumChunk(int chunk) {
+    const unsigned char* bytes = chunks[chunk];
+    size_t size = chunkSizes[chunk];
     if (result_.crc32Wanted) {
         crc32_ = static_cast<uint32_t>(crc32(crc32_, bytes, static_cast<uInt>(size)));
     }

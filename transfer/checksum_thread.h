@@ -2,11 +2,15 @@
 // blocks the copier has read, so that reading, writing and checksumming
 // overlap on two cores and no file is read twice.
 //
-// The copier asks for a free block, reads into it, hands it over and writes
-// it out; the block is free again once its checksums are computed. The
-// blocks are handed over in the order they were read, which is the order
-// the checksums need. Where no thread can be started, the checksums are
-// computed on the copier's thread as each block is handed over.
+// The copier asks for a free block, reads into it, notes what it read and
+// writes it out. Blocks are filled one after the other in a chunk of
+// sixteen; a full chunk (or one that ends with a short block, the end of
+// the file) goes to the thread whole, since every hand-over between threads
+// costs the system far more than checksumming 64 KiB. A chunk is free again
+// once its checksums are computed. Chunks are handed over in the order they
+// were filled, which is the order the checksums need. Where no thread can be
+// started, the checksums are computed on the copier's thread as each chunk
+// is handed over.
 #pragma once
 
 #include <condition_variable>
@@ -26,19 +30,20 @@ public:
     ChecksumThread(const ChecksumThread&) = delete;
     ChecksumThread& operator=(const ChecksumThread&) = delete;
 
-    // A block to read into, of kCopyBlock bytes; waits while every block is
+    // A block to read into, of kCopyBlock bytes; waits while every chunk is
     // still being checksummed.
     unsigned char* freeBlock();
-    // Hands over the block freeBlock gave last, holding size bytes.
+    // Notes that the block freeBlock gave last holds size bytes.
     void add(size_t size);
-    // Waits until every block handed over is checksummed and stores the
-    // checksums in the result; false (result.known false) when one could not
-    // be computed.
+    // Waits until every byte noted is checksummed and stores the checksums
+    // in the result; false (result.known false) when one could not be
+    // computed.
     bool finish();
 
 private:
+    void handOver();
     void work();
-    void checksumBlock(int block);
+    void checksumChunk(int chunk);
     static void run(void* self);
 
     Checksums& result_;
@@ -46,9 +51,12 @@ private:
     uint32_t crc32_ = 0;
     bool failed_ = false;
     platform::ThreadHandle thread_ = nullptr;
+    // The copier's chunk and how much of it is filled (its own, no lock).
+    bool filling_ = false;
+    size_t filled_ = 0;
 
-    // The ring of blocks: the copier fills at next_, the thread checksums
-    // from oldest_; queued_ blocks are handed over and not yet done.
+    // The ring of chunks: the copier fills at next_, the thread checksums
+    // from oldest_; queued_ chunks are handed over and not yet done.
     // Guarded by mutex_.
     std::mutex mutex_;
     std::condition_variable changed_;
