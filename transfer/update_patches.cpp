@@ -4,6 +4,7 @@
 // can come from; a game file of any other (another version, or a file the
 // player changed) is no state the patch can start from.
 #include <cstring>
+#include <string>
 
 #include "base/paths.h"
 
@@ -42,15 +43,15 @@ const ManifestPatch* patchFor(const ManifestFile& entry, uint64_t size,
     return nullptr;
 }
 
-// Whether the data folder holds the patch as the manifest gives it.
-bool patchIsWhole(const char* dataPath, const ManifestPatch& patch) {
+// Whether folder\name is a file of this size and SHA-256.
+bool fileIs(const char* folder, const std::string& name, uint64_t expectedSize,
+            const unsigned char* expectedSha256) {
     char path[kTextCapacity];
     uint64_t size = 0;
     unsigned char sha256[platform::kSha256Bytes];
-    return joinPath(path, sizeof path, dataPath, patch.patchName.c_str()) &&
-           platform::findPath(path, &size) == platform::Presence::File &&
-           size == patch.patchSize && readSha256(path, sha256) &&
-           sameSha256(sha256, patch.patchSha256);
+    return joinPath(path, sizeof path, folder, name.c_str()) &&
+           platform::findPath(path, &size) == platform::Presence::File && size == expectedSize &&
+           readSha256(path, sha256) && sameSha256(sha256, expectedSha256);
 }
 
 // A release that patches any file; a full release copies every file whole,
@@ -60,17 +61,6 @@ bool isPatchRelease(const ReleaseManifest& manifest) {
         if (!entry.whole) return true;
     }
     return false;
-}
-
-// Whether the game file is the release's new one already: in a patch
-// release, a file it ships whole is not copied again.
-bool isInPlace(const char* gameFolder, const ManifestFile& entry) {
-    char game[kTextCapacity];
-    uint64_t size = 0;
-    unsigned char sha256[platform::kSha256Bytes];
-    return joinPath(game, sizeof game, gameFolder, entry.name.c_str()) &&
-           platform::findPath(game, &size) == platform::Presence::File && size == entry.size &&
-           readSha256(game, sha256) && sameSha256(sha256, entry.sha256);
 }
 
 PatchChoice choosePatch(const char* gameFolder, const char* dataPath, const ManifestFile& entry,
@@ -92,7 +82,10 @@ PatchChoice choosePatch(const char* gameFolder, const char* dataPath, const Mani
     file.patch = patchFor(entry, size, sha256);
     if (file.patch == nullptr) return PatchChoice::NotThisVersion;
     at = file.patch->patchName.c_str();
-    if (!patchIsWhole(dataPath, *file.patch)) return PatchChoice::Damaged;
+    // The data folder must hold the patch as the manifest gives it.
+    if (!fileIs(dataPath, file.patch->patchName, file.patch->patchSize, file.patch->patchSha256)) {
+        return PatchChoice::Damaged;
+    }
     file.present = true;
     file.size = entry.size;
     return PatchChoice::Chosen;
@@ -107,7 +100,9 @@ PatchChoice choosePatches(const char* gameFolder, const char* dataPath,
         const ManifestFile* entry = findManifestFile(manifest, file.name);
         if (entry == nullptr) continue;
         if (entry->whole) {
-            if (isInPlace(gameFolder, *entry)) file.present = false;
+            // In a patch release, a file it ships whole that the game holds
+            // already is not copied again.
+            if (fileIs(gameFolder, entry->name, entry->size, entry->sha256)) file.present = false;
             continue;
         }
         PatchChoice choice = choosePatch(gameFolder, dataPath, *entry, file, at);
