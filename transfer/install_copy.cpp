@@ -168,7 +168,9 @@ uint32_t SetupEngine::sumSelectedSizes() const {
     uint32_t total = 0;
     walkInstallList(*this, firstFile, endFile, [&](const char* name, bool selected) {
         char source[kPathCapacity];
-        if (selected && joinPath(source, kPathCapacity, sourceDir, name)) total += fileSize(source);
+        if (selected && joinPath(source, kPathCapacity, sourceDir, name)) {
+            total += fileSize(source);
+        }
         return true;
     });
     return total;

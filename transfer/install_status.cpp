@@ -90,5 +90,7 @@ void statusTicker(const SetupEngine& engine) {
 void SetupEngine::showStatus(const char* text) const { showStatusLine(0, text); }
 
 void SetupEngine::showStatusLine(int line, const char* text) const {
-    if (line == 0 || line == 1) platform::setControlText(dialogWindow, statusControlIds[line], text);
+    if (line == 0 || line == 1) {
+        platform::setControlText(dialogWindow, statusControlIds[line], text);
+    }
 }

@@ -1,9 +1,10 @@
 // runUpdate: the program's main job. Brings every file of both lists from
 // the data folder beside the program into the installed game folder, with
 // normal attributes and the source's three times, and tells the user the
-// outcome. The update is all or nothing (transfer/update_staging.h, transfer/update_replace.h): a
-// damaged release, a full disk, a file the game holds or a run that is
-// ended never leaves the game a mix of old and new files.
+// outcome. The update is all or nothing (transfer/update_staging.h and
+// transfer/update_replace.h): a damaged release, a full disk, a file the
+// game holds or a run that is ended never leaves the game a mix of old and
+// new files. What it says is transfer/update_texts.h's.
 #include <cstring>
 #include <string>
 
@@ -20,54 +21,9 @@
 #include "transfer/update_patches.h"
 #include "transfer/update_replace.h"
 #include "transfer/update_staging.h"
+#include "transfer/update_texts.h"
 
 namespace {
-
-const char kCompleted[] = "アップデートが完了しました。";
-const char kFileFailed[] = "%s\nを更新できませんでした。\nアップデートは行われませんでした。";
-const char kFileHeld[] =
-    "%s\nを置き換えられませんでした。\nゲームを終了してから、もう一度アップデートしてください。\n"
-    "ゲームのファイルは変更されていません。";
-const char kReleaseDamaged[] =
-    "%s\nが壊れているか、見つかりません。\n"
-    "ダウンロードしたファイルをもう一度展開してから、アップデートしてください。\n"
-    "アップデートは行われませんでした。";
-const char kTooLittleSpace[] =
-    "インストール先のドライブの空き容量が足りません。\nアップデートするには 約%uMの空き容量が"
-    "必要です。\nアップデートは行われませんでした。";
-const char kNotPutBack[] =
-    "アップデートが途中で止まっています。\n%s\nを元に戻せませんでした。\n"
-    "ゲームを終了してから、もう一度アップデートを起動してください。";
-const char kRecordForeign[] =
-    "アップデートが途中で止まっています。\n%s\nはこのアップデートのファイルではないため、"
-    "元に戻せませんでした。\n途中で止まったアップデートを、もう一度起動してください。";
-const char kFolderInPlace[] =
-    "ゲームのフォルダの\n%s\nがファイルではなく、フォルダになっています。\n"
-    "アップデートは行われませんでした。";
-const char kNotMade[] =
-    "ゲームのフォルダに\n%s\nを作成できませんでした。\nアップデートは行われませんでした。";
-const char kFileDenied[] =
-    "%s\nを置き換えることが許可されていません。\n"
-    "ファイルの属性やセキュリティソフトの設定を確かめてから、もう一度アップデートしてください。\n"
-    "ゲームのファイルは変更されていません。";
-const char kDiskFull[] =
-    "%s\nを書き込む途中で、ドライブの空き容量がなくなりました。\n"
-    "空き容量を増やしてから、もう一度アップデートしてください。\n"
-    "アップデートは行われませんでした。";
-const char kNotThisVersion[] =
-    "%s\nは、このパッチが対象とするバージョンのファイルではありません。\n"
-    "このパッチは別のバージョン用です。完全版のアップデートをお使いください。\n"
-    "アップデートは行われませんでした。";
-const char kNotEmptied[] =
-    "ゲームのフォルダの\n%s\nを削除できませんでした。\nアップデートは行われませんでした。";
-const char kFolderInvalid[] =
-    "インストール先のフォルダが正しくありません。\nアップデートは行われませんでした。";
-const char kFolderMissing[] =
-    "インストール先のフォルダ\n%s\nが見つかりません。\nアップデートは行われませんでした。";
-const char kUpdateFilesUnknown[] =
-    "アップデートするファイルの場所がわかりません。\nアップデートは行われませんでした。";
-const char kReportCaption[] = "確認";
-const char kCompletedCaption[] = "終了";
 
 // Staged files take whole clusters of the game folder's volume.
 constexpr uint64_t kClusterBytes = 4096;
@@ -225,16 +181,6 @@ bool readReleaseChecksums(const SetupEngine& engine, const char* dataPath,
     return false;
 }
 
-const char* patchChoiceText(PatchChoice choice) {
-    switch (choice) {
-        case PatchChoice::NotThisVersion: return kNotThisVersion;
-        case PatchChoice::FolderInPlace: return kFolderInPlace;
-        case PatchChoice::Damaged: return kReleaseDamaged;
-        case PatchChoice::Failed:
-        case PatchChoice::Chosen: break;
-    }
-    return kFileFailed;
-}
 
 bool anyPresent(const UpdateFiles& files) {
     for (const UpdateFile& file : files) {
@@ -248,7 +194,8 @@ bool anyPresent(const UpdateFiles& files) {
 uint64_t missingRoom(const SetupEngine& engine, const UpdateFiles& files) {
     uint64_t needed = 0;
     for (const UpdateFile& file : files) {
-        if (file.present) needed += (file.size + kClusterBytes - 1) / kClusterBytes * kClusterBytes;
+        if (!file.present) continue;
+        needed += (file.size + kClusterBytes - 1) / kClusterBytes * kClusterBytes;
     }
     uint64_t freeBytes = 0;
     if (!platform::diskFreeBytes(engine.installDir, freeBytes) || freeBytes >= needed) return 0;
@@ -297,31 +244,7 @@ bool prepareFiles(SetupEngine& engine, const char* dataPath, bool copies,
     return true;
 }
 
-// The text that tells the player why the replace step did not happen.
-const char* replaceText(ReplaceOutcome outcome) {
-    switch (outcome) {
-        case ReplaceOutcome::Held: return kFileHeld;
-        case ReplaceOutcome::Denied: return kFileDenied;
-        case ReplaceOutcome::FolderInPlace: return kFolderInPlace;
-        case ReplaceOutcome::NotSearchable: return kFileFailed;
-        case ReplaceOutcome::NotMade: return kNotMade;
-        case ReplaceOutcome::NotEmptied: return kNotEmptied;
-        case ReplaceOutcome::NotPutBack:
-        case ReplaceOutcome::Replaced: break;
-    }
-    return kNotPutBack;
-}
 
-const char* stagingText(StagingOutcome outcome) {
-    switch (outcome) {
-        case StagingOutcome::Damaged: return kReleaseDamaged;
-        case StagingOutcome::FolderNotMade: return kNotMade;
-        case StagingOutcome::DiskFull: return kDiskFull;
-        case StagingOutcome::Failed:
-        case StagingOutcome::Staged: break;
-    }
-    return kFileFailed;
-}
 
 // Stages the files, then puts them in place; false when the run ended,
 // reported. A rename that failed leaves every game file as it was, except
