@@ -86,7 +86,7 @@ add_executable(shell_recorder WIN32 tests/e2e/recorder/shell_recorder.cpp)
 # The demo's driver (scripts/demo.sh): presses the buttons of the update or
 # the setup window when no one sits at the display. A console program, not a
 # test.
-add_executable(demo_driver tests/e2e/demo/demo_driver.cpp tests/e2e/program_driver.cpp)
+add_executable(demo_driver demo/demo_driver.cpp tests/e2e/program_driver.cpp)
 target_include_directories(demo_driver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(demo_driver PRIVATE user32)
 
