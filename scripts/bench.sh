@@ -11,6 +11,8 @@
 # demo game of the names the product's lists hold (for Vellomira 38 names,
 # 32 distinct files, about 1 GiB, large archives and small files; kept
 # between runs) in the data folder beside them in a private Wine prefix,
+# and the release methods' game (below), of which scripts/package.sh makes
+# a full and a patch release every run,
 # then times, in rounds whose order rotates, under Wine:
 #   program-empty  the real update.exe: the game registered in an empty
 #             folder, the program idling at its question, timed from the
@@ -39,6 +41,17 @@
 #             scripts/package.sh builds a release; the same files,
 #             hard-linked), so that every source is checked against its
 #             SHA-256 (the system's CNG) as it is staged
+#   full-release, patch-release  the update.exe of the full release and of
+#             the patch release that scripts/package.sh --patch-from makes
+#             of the release methods' game (scripts/bench_game.py, kept
+#             between runs: a new version with the same names and sizes,
+#             its packs made of assets, and an earlier version that differs
+#             in a few assets of a few packs, a few whole files and one new
+#             file), each on a game registered in a fresh copy of the
+#             earlier version, timed as program is, with its peak working
+#             set; before each, untimed and alike for both, the copy is
+#             made, the method's release read once (as a download is in
+#             memory once unpacked) and everything written out
 #   single    update.exe whose data folder holds one small file (the readme),
 #             into an empty folder: the fixed cost from the press to the box
 #   update    the engine's whole update run in the driver's own process
@@ -65,7 +78,9 @@
 # slowest round): first update.exe against the distinct CopyFileA loop and
 # against its durable peer, into an empty folder and into old files, what
 # the flushes cost, the checked updates (update.sfv, manifest) beside the
-# same update without, the fixed cost and the peak working sets, then the update
+# same update without, the fixed cost and the peak working sets, then the
+# patch release beside the full release (both zips' sizes and their ratio,
+# the ratio of their times, both peak working sets), then the update
 # run's phases, then the parts with their ratios to the system copy and to
 # cp, the CPU time of the install copy's waiting loop (its thread's
 # GetThreadTimes) and of its copy thread (the process's times less the
@@ -109,9 +124,17 @@ declare -A size_kib=()
 
 # The Wine methods, in the order of the first round.
 wine_methods=(program-empty distinct-empty durable-empty program distinct durable program-sfv-empty
-    program-sfv program-manifest-empty program-manifest single update copier system install)
+    program-sfv program-manifest-empty program-manifest full-release patch-release single update
+    copier system install)
 # The one small file of the single method's data folder: the readme.
 single_name=""
+# The release methods' game (set once the prefix exists): its new and
+# earlier versions, generated from this seed by scripts/bench_game.py and
+# kept between runs, and the folder scripts/package.sh writes both
+# releases into.
+release_game=""
+release_game_seed=bench-release-1
+releases=""
 
 # A developer's update.exe, which carries no release manifest (an earlier
 # configuration's manifest would stay in the cache without the empty one).
@@ -240,6 +263,70 @@ make_checked_releases() {
     linked_release program-manifest "$manifest_build/update.exe"
 }
 
+# The release methods' game: a new version whose names have the sizes of
+# the other methods' game but whose packs are made of assets, and an
+# earlier version derived from it (scripts/bench_game.py says how they
+# differ); kept between runs.
+generate_release_game() {
+    local sizes="$build/release-game-sizes.txt" name
+    echo "== generating the release methods' game (new and earlier versions) in $release_game"
+    for name in "${distinct_names[@]}"; do
+        printf '%s\t%s\n' "$name" "$((size_kib[$name] * 1024))"
+    done >"$sizes"
+    python3 "$root/scripts/bench_game.py" --seed "$release_game_seed" --sizes "$sizes" \
+        "$release_game" >"$build/release-game.log" 2>&1 || {
+        wine_show_log "the release methods' game could not be generated" "$build/release-game.log"
+        exit 1
+    }
+    sed 's/^/   /' "$build/release-game.log"
+}
+
+# Both releases of that game as a maker makes them, every run (their
+# programs are built from the sources being timed): scripts/package.sh
+# with --patch-from the earlier version, for the timed build's
+# architecture. The benchmark installs no package, so one missing for the
+# packaging stops it.
+package_releases() {
+    local missing
+    mapfile -t missing < <(missing_packages "${packaging_packages[@]}")
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "bench: scripts/package.sh needs packages that are missing: ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "== packaging the full and the patch release into $releases (scripts/package.sh)"
+    "$root/scripts/package.sh" --arch "$WINE_BUILD_ARCH" --out "$releases" --release bench \
+        --patch-from "$release_game/earlier" "$release_game/new" >"$build/package.log" 2>&1 || {
+        wine_show_log "scripts/package.sh failed" "$build/package.log"
+        exit 1
+    }
+    grep '^zip of the release' "$build/package.log" | sed 's/^/   /'
+    release_method_folder full-release "$releases/$PRODUCT_NAME-update"
+    release_method_folder patch-release "$releases/$PRODUCT_NAME-patch"
+}
+
+# A release method's folder: the driver beside the update.exe and the data
+# folder that scripts/package.sh wrote (hard links).
+release_method_folder() {
+    local folder="$bench_c/$1" file
+    rm -rf "$folder"
+    mkdir -p "$folder/$PRODUCT_DATA_FOLDER"
+    cp "$build/copy_bench.exe" "$folder/"
+    ln "$2/update.exe" "$folder/update.exe"
+    for file in "$2/$PRODUCT_DATA_FOLDER"/*; do
+        ln "$file" "$folder/$PRODUCT_DATA_FOLDER/"
+    done
+}
+
+# Bytes of the listed files in a release method's data folder (of the patch
+# release: the files it ships whole).
+release_bytes() {
+    local data="$bench_c/$1/$PRODUCT_DATA_FOLDER" name total=0
+    for name in "${distinct_names[@]}"; do
+        [ ! -f "$data/$name" ] || total=$((total + $(stat -c %s "$data/$name")))
+    done
+    echo "$total"
+}
+
 # Bytes copied by one walk of both lists.
 walk_bytes() {
     local name total=0
@@ -260,7 +347,8 @@ distinct_bytes() {
 
 # Empties a method's target folder (for program, its checked releases,
 # distinct and durable, without -empty: fills it with an old game, every
-# distinct file at its size, allocated but not written)
+# distinct file at its size, allocated but not written; for the release
+# methods: a game of the earlier version)
 # and writes out what earlier rounds left in memory, so that no round pays
 # for another's writes.
 fresh_folder() {
@@ -269,6 +357,7 @@ fresh_folder() {
     mkdir -p "$1"
     case "$(basename "$1")" in
         *-empty) ;;
+        full-release|patch-release) earlier_game "$1" ;;
         program|program-*|distinct|durable)
             for name in "${distinct_names[@]}"; do
                 fallocate -l "$((size_kib[$name] * 1024))" "$1/$name" 2>/dev/null ||
@@ -276,6 +365,15 @@ fresh_folder() {
             done ;;
     esac
     sync
+}
+
+# A game of the earlier version for a release method, and the method's
+# release read once, as a player's download is in memory once unpacked:
+# the same for both release methods, so that neither finds in memory what
+# the other had to read.
+earlier_game() {
+    cp -rp "$release_game/earlier/." "$1/"
+    find "$bench_c/$(basename "$1")" -type f -exec cat {} + >/dev/null
 }
 
 # Pid of the prefix's Wine server: the one whose working folder is named
@@ -307,9 +405,10 @@ server_ticks() {
 # rest of the driver's line (scripts/bench_report.py names each column).
 time_wine() {
     local method="$1" server="$2" before line mode="${1%-empty}" program=program
-    # update.exe of a release folder of its own (program-sfv, program-manifest).
+    # update.exe of a release folder of its own (program-sfv, program-manifest,
+    # full-release, patch-release).
     case "$mode" in
-        program-*) program="$mode" mode=program ;;
+        program-*|*-release) program="$mode" mode=program ;;
     esac
     fresh_folder "$bench_c/targets/$method"
     before="$(server_ticks "$server")"
@@ -339,8 +438,8 @@ time_cp() {
 # method leaves behind (data still to be written out, pages to reclaim)
 # falls on a different method each round.
 run_wine_rounds() {
-    export bench_c
-    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder find_server server_ticks)
+    export bench_c release_game
+    xvfb-run -a bash -c "$(declare -f time_wine fresh_folder earlier_game find_server server_ticks)
         $(declare -p size_kib distinct_names wine_methods)"'
         set -euo pipefail
         wineserver -p
@@ -368,7 +467,11 @@ run_wine_rounds() {
 report() {
     python3 "$root/scripts/bench_report.py" "$1" --rounds "$rounds" \
         --distinct-bytes "$(distinct_bytes)" --walk-bytes "$(walk_bytes)" \
-        --single-bytes "$((size_kib[$single_name] * 1024))" --build "$(wine_describe_build Timed)"
+        --single-bytes "$((size_kib[$single_name] * 1024))" --build "$(wine_describe_build Timed)" \
+        --release-bytes "$(release_bytes full-release)" "$(release_bytes patch-release)" \
+        --zip-bytes "$(stat -c %s "$releases/$PRODUCT_NAME-update.zip")" \
+        "$(stat -c %s "$releases/$PRODUCT_NAME-patch.zip")" \
+        --program-bits "$([ "$WINE_BUILD_ARCH" = i686 ] && echo 32 || echo 64)"
 }
 
 main() {
@@ -390,6 +493,10 @@ main() {
     write_manifest
     build_manifest_program
     make_checked_releases
+    release_game="$bench_c/release-game"
+    releases="$bench_c/releases"
+    generate_release_game
+    package_releases
     local results="$build/bench-results.txt"
     : >"$results"
     echo "== timing $rounds rounds of ${wine_methods[*]} under Wine"
@@ -399,8 +506,9 @@ main() {
         echo "cp $(time_cp)" | tee -a "$results"
     done
     report "$results"
-    # The copies take several GiB; the generated game stays for the next run.
-    rm -rf "$bench_c/targets"
+    # The copies and the releases take several GiB; the generated games stay
+    # for the next run.
+    rm -rf "$bench_c/targets" "$releases" "$bench_c/full-release" "$bench_c/patch-release"
 }
 
 main "$@"

@@ -4,11 +4,15 @@ its fastest and slowest round, the rates, the ratios and the CPU figures,
 read from the results file that bench.sh writes.
 
 Usage: bench_report.py RESULTS --rounds N --distinct-bytes B --walk-bytes B
-           --single-bytes B --build TEXT
+           --single-bytes B --release-bytes FULL PATCH --zip-bytes FULL PATCH
+           --program-bits 32|64 --build TEXT
 
 The bytes are what a method should have copied (each distinct file once,
-both lists walked, the single method's one file); a median that differs is
-warned of. TEXT is the line naming the build that was timed.
+both lists walked, the single method's one file, the listed files of the
+full and of the patch release's data folder); a median that differs is
+warned of. The zips' bytes are those of the full and the patch release
+that scripts/package.sh wrote. The bits are those of the timed update.exe,
+and TEXT is the line naming the build that was timed.
 """
 
 import argparse
@@ -48,8 +52,10 @@ PHASES = (
 PHASE_FIELDS = tuple(field for field, _ in PHASES)
 
 # What a method copies: each distinct file once, the install list and then
-# the update list, or the single method's one small file.
+# the update list, the single method's one small file, or the listed files
+# of a release's data folder (the full release's, the patch release's).
 DISTINCT, WALK, SINGLE = "distinct", "walk", "single"
+FULL_RELEASE, PATCH_RELEASE = "full-release", "patch-release"
 
 # method: (its fields, what it copies)
 METHODS = {
@@ -60,6 +66,8 @@ METHODS = {
     "program-manifest-empty": (TIMED + PEAKS, DISTINCT),
     "program-manifest": (TIMED + PEAKS, DISTINCT),
     "single": (TIMED + PEAKS, SINGLE),
+    "full-release": (TIMED + PEAKS, FULL_RELEASE),
+    "patch-release": (TIMED + PEAKS, PATCH_RELEASE),
     "distinct-empty": (TIMED + THREADS, DISTINCT),
     "distinct": (TIMED + THREADS, DISTINCT),
     "durable-empty": (TIMED + THREADS, DISTINCT),
@@ -215,6 +223,34 @@ def print_program(results, single_kib):
           f"at its completion box ({box - idle:+.0f} KiB)")
 
 
+def print_releases(results, arguments):
+    """The patch release beside the full release: their zips, their times
+    from the button to the box on the same game and the memory each took."""
+    print("The patch release beside the full release (the release's update.exe from its button "
+          "to its box, on a registered game of the earlier version, copied afresh each round):")
+    print(f"{'method':<{METHOD_WIDTH}} {'seconds':>9} {'fastest':>9} {'slowest':>9} "
+          f"{'bytes':>11} {'server-CPU':>11} {'peak KiB':>9} {'max KiB':>9}")
+    for method in (FULL_RELEASE, PATCH_RELEASE):
+        results.check_bytes(method)
+        print(f"{method:<{METHOD_WIDTH}} {results.median(method, 'seconds'):9.3f} "
+              f"{results.fastest(method):9.3f} {results.slowest(method):9.3f} "
+              f"{results.median(method, 'bytes'):11.0f} "
+              f"{results.median(method, 'server_cpu'):11.2f} "
+              f"{results.median(method, 'box_kib'):9.0f} "
+              f"{max(results.values(method, 'box_kib')):9.0f}")
+    full_zip, patch_zip = arguments.zip_bytes
+    print(f"zip of the full release {full_zip} bytes, of the patch release {patch_zip} bytes: "
+          f"patch / full = {patch_zip / full_zip:.3f} (aim: 0.25 or less)")
+    print(f"patch-release / full-release time: "
+          f"{results.seconds_ratio(PATCH_RELEASE, FULL_RELEASE):.2f} (aim: 2 or less)")
+    build = ("the 32-bit build (aim: below 1 GiB, 1048576 KiB)" if arguments.program_bits == 32
+             else "the x86_64 build, not the 32-bit one the 1 GiB aim is for")
+    print(f"peak working set of update.exe at its completion box, {build}: full release "
+          f"{results.median(FULL_RELEASE, 'box_kib'):.0f} KiB, patch release "
+          f"{results.median(PATCH_RELEASE, 'box_kib'):.0f} KiB "
+          f"(medians; max KiB in the table: the largest round)")
+
+
 def print_phases(results):
     """Where the engine's update run spends its time, phase by phase (medians
     of each phase on its own, so they need not add up to the median whole)."""
@@ -245,6 +281,8 @@ def print_report(results, arguments):
     print()
     print_program(results, arguments.single_bytes // 1024)
     print()
+    print_releases(results, arguments)
+    print()
     print_phases(results)
     print()
     print("The parts (into empty folders):")
@@ -273,10 +311,15 @@ def main():
     parser.add_argument("--distinct-bytes", type=int, required=True)
     parser.add_argument("--walk-bytes", type=int, required=True)
     parser.add_argument("--single-bytes", type=int, required=True)
+    parser.add_argument("--release-bytes", type=int, nargs=2, required=True,
+                        metavar=("FULL", "PATCH"))
+    parser.add_argument("--zip-bytes", type=int, nargs=2, required=True, metavar=("FULL", "PATCH"))
+    parser.add_argument("--program-bits", type=int, choices=(32, 64), required=True)
     parser.add_argument("--build", required=True)
     arguments = parser.parse_args()
     expected = {DISTINCT: arguments.distinct_bytes, WALK: arguments.walk_bytes,
-                SINGLE: arguments.single_bytes}
+                SINGLE: arguments.single_bytes, FULL_RELEASE: arguments.release_bytes[0],
+                PATCH_RELEASE: arguments.release_bytes[1]}
     try:
         print_report(Results(read_results(arguments.results), expected), arguments)
     except (ReportError, OSError) as error:
