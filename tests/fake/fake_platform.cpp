@@ -6,6 +6,7 @@
 #include "tests/fake/fake_platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -257,12 +258,42 @@ bool setReadOnlyAttribute(Call call, const char* path, bool readOnly) {
 void removeRoot() { if (!world.root.empty()) fs::remove_all(world.root, hostError); }
 
 // Removes the last temporary root when the test program ends.
-struct RootCleaner { ~RootCleaner() { removeRoot(); } } rootCleaner;
+// Streams, time files, mapped files, SHA-256s and threads given out and not
+// yet closed, freed or waited for: none may outlive a test.
+std::atomic<int> openObjects{0};
+
+template <typename T>
+T* given(T* object) {
+    if (object != nullptr) ++openObjects;
+    return object;
+}
+
+template <typename T>
+void taken(T* object) {
+    if (object != nullptr) --openObjects;
+    delete object;
+}
+
+// A test that left something open has a fault the next one must not hide.
+void expectNothingOpen() {
+    if (openObjects == 0) return;
+    std::fprintf(stderr, "fake platform: %d files, streams or threads were left open\n",
+                 openObjects.load());
+    std::abort();
+}
+
+struct RootCleaner {
+    ~RootCleaner() {
+        expectNothingOpen();
+        removeRoot();
+    }
+} rootCleaner;
 
 }  // namespace
 
 // ---- Test controls ----------------------------------------------------------------
 void reset() {
+    expectNothingOpen();
     Lock lock(worldMutex);
     removeRoot();
     world = World();
@@ -417,7 +448,7 @@ Stream* openStream(const char* path, const char* mode) {
     bool writing = std::strpbrk(mode, "wa+") != nullptr;
     if (writing ? lockedOutLocked(host) : !isRegularFile(host)) return nullptr;
     std::FILE* file = std::fopen(host.c_str(), mode);
-    return file == nullptr ? nullptr : new Stream{file, false};
+    return file == nullptr ? nullptr : given(new Stream{file, false});
 }
 
 size_t readStream(Stream* stream, void* buffer, size_t size) {
@@ -450,7 +481,7 @@ size_t writeStream(Stream* stream, const void* buffer, size_t size) {
 bool closeStream(Stream* stream) {
     bool injected = locked([] { return failsLocked(Call::CloseStream); });
     bool closed = std::fclose(stream->file) == 0;
-    delete stream;
+    taken(stream);
     return closed && !injected;
 }
 
@@ -543,9 +574,9 @@ MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& siz
     }
     data = mapped->bytes.empty() ? nullptr : mapped->bytes.data();
     size = mapped->bytes.size();
-    return mapped;
+    return given(mapped);
 }
-void unmapFile(MappedFile* file) { delete file; }
+void unmapFile(MappedFile* file) { taken(file); }
 
 // The host keeps no cache of its own to write out: a flush only counts,
 // and fails for a path that is not there.
@@ -585,13 +616,13 @@ FileHandle openTimeSource(const char* path) {
     Lock lock(worldMutex);
     if (failsLocked(Call::OpenTimeSource, path)) return nullptr;
     std::string host = hostPathLocked(path);
-    return isRegularFile(host) ? new TimeFile{host} : nullptr;
+    return isRegularFile(host) ? given(new TimeFile{host}) : nullptr;
 }
 FileHandle openTimeTarget(const char* path) {
     Lock lock(worldMutex);
     if (failsLocked(Call::OpenTimeTarget, path)) return nullptr;
     std::string host = hostPathLocked(path);
-    return isRegularFile(host) && !lockedOutLocked(host) ? new TimeFile{host} : nullptr;
+    return isRegularFile(host) && !lockedOutLocked(host) ? given(new TimeFile{host}) : nullptr;
 }
 bool readFileTimes(FileHandle file, FileTimes& times) {
     Lock lock(worldMutex);
@@ -605,7 +636,7 @@ bool writeFileTimes(FileHandle file, const FileTimes& times) {
     stateLocked(static_cast<TimeFile*>(file)->host).times = times;
     return true;
 }
-void closeFile(FileHandle file) { delete static_cast<TimeFile*>(file); }
+void closeFile(FileHandle file) { taken(static_cast<TimeFile*>(file)); }
 
 bool moduleFileName(char* buffer, size_t capacity) {
     Lock lock(worldMutex);
@@ -649,7 +680,7 @@ uint32_t lastError() { return lastFailure; }
 // ---- SHA-256 -----------------------------------------------------------------------
 Sha256* startSha256() {
     if (locked([] { return failsLocked(Call::StartSha256); })) return nullptr;
-    Sha256* sha = new Sha256{EVP_MD_CTX_new(), false};
+    Sha256* sha = given(new Sha256{EVP_MD_CTX_new(), false});
     EVP_DigestInit_ex(sha->context, EVP_sha256(), nullptr);
     return sha;
 }
@@ -661,7 +692,7 @@ bool finishSha256(Sha256* sha, unsigned char* digest) {
     bool finished = !locked([] { return failsLocked(Call::FinishSha256); }) && !sha->failed &&
                     EVP_DigestFinal_ex(sha->context, digest, nullptr) == 1;
     EVP_MD_CTX_free(sha->context);
-    delete sha;
+    taken(sha);
     return finished;
 }
 
@@ -752,7 +783,7 @@ bool startThread(ThreadProc proc, void* argument, uint32_t& threadId, ThreadHand
         if (failsLocked(Call::StartThread)) return false;
         threadId = world.nextThreadId++;
     }
-    handle = new FakeThread{std::thread(proc, argument)};
+    handle = given(new FakeThread{std::thread(proc, argument)});
     return true;
 }
 
@@ -764,7 +795,7 @@ void waitThread(ThreadHandle handle) {
 // running into the next.
 void closeThread(ThreadHandle handle) {
     waitThread(handle);
-    delete static_cast<FakeThread*>(handle);
+    taken(static_cast<FakeThread*>(handle));
 }
 
 uint32_t milliseconds() { return copyOf(world.clock); }

@@ -23,6 +23,7 @@ TEST(BoundedText, WritesWithinCapacityOnly) {
     EXPECT_FALSE(formatText(buffer, sizeof buffer, "%s\\%s", "c:\\Program", "Files"));
     EXPECT_EQ(std::strlen(buffer), 7u);
     EXPECT_FALSE(copyText(buffer, 0, "a") || formatText(buffer, 0, "%d", 1));
+    EXPECT_TRUE(formatText(buffer, 1, "%s", "") && copyText(buffer, 1, ""));
 }
 
 TEST(BoundedText, BackslashesInsideDoubleByteCharactersAreNotSeparators) {

@@ -14,6 +14,7 @@
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 #include "transfer/checksum_file.h"
+#include "transfer/release_manifest.h"
 
 namespace {
 
@@ -185,6 +186,9 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
         copyText(engine.sourceDir, sizeof engine.sourceDir, "d:\\Vellomira");
         // A volume that keeps no file index cannot tell two folders apart.
         if (checks != Checks::None) fake::reportNoFileIndex();
+        // Where no thread can start, the checksums are computed on the
+        // copier's own.
+        if (checks == Checks::Manifest) fake::failCall(fake::Call::StartThread, -1);
         // The system's copy redoes one file, read-only on the disc: its
         // checksum is read anew, its attribute cleared.
         fake::setReportedSize(sourceOf("se.pac"), 1 << 20);
@@ -374,6 +378,12 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              useManifest(listed);
          },
          "se.pac.1.zst" + std::string(kDamaged)},
+        {"a patch with bytes after its frame", Checks::Patch,
+         [this] {
+             fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.pac") + "x");
+             useManifest(listed);
+         },
+         "se.pac.1.zst" + std::string(kDamaged)},
         {"a patch that does not decode", Checks::Patch,
          [this] {
              fake::writeFile(sourceOf("se.pac.1.zst"), "not a zstd frame");
@@ -541,6 +551,46 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
         if (row.found) {
             EXPECT_EQ(row.checksum, checksum);
         }
+    }
+}
+
+// A manifest is read only whole and in its grammar; any other text is none.
+TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
+    const std::string a(64, 'a'), b(64, 'b');
+    const std::string whole = "release manifest 1\ntitle T\ndata D\nrelease R\nfile 3 " + a +
+                              " x y.pac\npatched 40 " + b + " z.pac\nfrom 2 " + a + " 10 " + b +
+                              " z.pac.1.zst\nend\n";
+    // Each row changes the whole manifest: what it finds, and what it puts.
+    const std::pair<std::string, std::string> broken[] = {
+        {"end\n", "end"}, {"title T", "title\tT"}, {"title T", "titleT"},
+        {"release manifest 1", "release manifest 2"}, {"release R\n", ""},
+        {"file 3 ", "file  "}, {"file 3 ", "file 03 "}, {"file 3 ", "file 3a "},
+        {"file 3 ", "file 12345678901234567890 "}, {"file 3 " + a, "file 3 " + b + "A"},
+        {"file 3 " + a, "file 3 " + a.substr(1)}, {"file 3 " + a, "file 3 " + a + "g"},
+        {"file 3 " + a + " x", "from 2 " + a + " 10 " + b + " w\nfile 3 " + a + " x"},
+        {"patched 40", "file 40"}, {"patched 40", "other 40"}, {" x y.pac", " x\\y.pac"},
+        {"z.pac.1.zst", "x y.pac"}, {"end\n", "from 1 " + a + " 1 " + b + " z.pac.1.zst\nend\n"},
+        {" z.pac\n", " x y.pac\n"}, {"end\n", "end\nend\n"}, {"from 2 " + a, "from 2 " + a + " 10"}};
+    SetupEngine engine;
+    copyText(engine.productName, sizeof engine.productName, "T");
+    copyText(engine.dataFolder, sizeof engine.dataFolder, "D");
+    ReleaseManifest manifest;
+    EXPECT_FALSE(readReleaseManifest(engine, manifest));
+    engine.useReleaseManifest(whole.data(), whole.size());
+    ASSERT_TRUE(readReleaseManifest(engine, manifest));
+    ASSERT_EQ(2u, manifest.files.size());
+    EXPECT_EQ("x y.pac", manifest.files[0].name);
+    EXPECT_TRUE(manifest.files[0].whole && !manifest.files[1].whole);
+    ASSERT_EQ(1u, manifest.files[1].patches.size());
+    EXPECT_EQ(10u, manifest.files[1].patches[0].patchSize);
+    EXPECT_EQ("z.pac.1.zst", manifest.files[1].patches[0].patchName);
+    for (const auto& [found, put] : broken) {
+        SCOPED_TRACE(put);
+        std::string text = whole;
+        text.replace(text.find(found), found.size(), put);
+        engine.useReleaseManifest(text.data(), text.size());
+        ReleaseManifest parsed;
+        EXPECT_FALSE(readReleaseManifest(engine, parsed));
     }
 }
 
