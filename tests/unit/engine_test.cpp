@@ -43,6 +43,9 @@ TEST(EngineState, InitializeTakesTheNamesTheSourceAndTheRecord) {
     fake::writeFile("d:\\Data\\Vellomira.exe", "game");
     initialize();
     EXPECT_STREQ(engine->sourceDir, "d:\\Data");
+    EXPECT_TRUE(engine->discoverSource("Data", "Vellomira.exe") &&
+                engine->discoverSource("Data", "missing.exe"));
+    EXPECT_TRUE(SetupEngine::freeFileList(nullptr));
     const std::string key = ProductConfig::registryKeyPath;
     fake::setRegistryText(key, "Dir", "c:\\Games\\Vellomira");
     fake::setRegistryText(key, "CD", "e:\\Vellomira");

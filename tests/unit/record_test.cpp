@@ -157,7 +157,11 @@ TEST_F(Migration, ShortOrMissingPiecesTakeTheirOwnRoads) {
     EXPECT_EQ(text(recordKey, "Dir"), "c:\\Games\\Tessaline");
     EXPECT_EQ(text(recordKey, "CD"), "e:\\Oldgame");
 
-    // Without the product's shortcut nothing is written.
+    // Without the product's shortcut nothing is written; without an earlier
+    // record there is nothing to move.
+    SetUp();
+    platform::registryDeleteKey(earlierKey.c_str());
+    EXPECT_FALSE(engine->migrateEarlierRecord());
     SetUp();
     std::remove(fake::hostPath(programs + "\\Calder\\Tessaline\\README.lnk").c_str());
     EXPECT_FALSE(engine->migrateEarlierRecord());

@@ -94,6 +94,8 @@ TEST_F(Shell, TheGameStartsInItsFolderAndARefusalIsNoStart) {
     EXPECT_FALSE(engine->startGame());
     fake::failCall(fake::Call::StartCom);
     EXPECT_FALSE(engine->startGame());
+    SetupEngine noList;
+    EXPECT_FALSE(noList.startGame());
     auto opens = fake::shellOpens();
     ASSERT_EQ(opens.size(), 2u);
     EXPECT_EQ(opens[0].path, gameFolder + "\\Vellomira.exe");
@@ -135,6 +137,11 @@ TEST_F(Shell, FailuresAndPathsThatDoNotFitStopTheGroup) {
     EXPECT_FALSE(engine->createShortcut(("c:\\" + std::string(254, 'l')).c_str(), "c:\\x",
                                         "a.exe", "Name"));
     EXPECT_EQ(fake::callCount(fake::Call::SaveShellLink), 0);
+
+    // A list without the readme's or the uninstaller's entry makes no group.
+    const char* const shortList[] = {"Vellomira.exe", nullptr};
+    engine->installFiles = SetupEngine::replaceFileList(engine->installFiles, shortList);
+    EXPECT_FALSE(engine->createShortcutGroup(1));
 
     // A special folder that does not fit is emptied, not cut.
     char small[8] = "kept";
