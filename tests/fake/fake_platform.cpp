@@ -43,7 +43,6 @@ struct FileState {
 };
 
 struct Drive { unsigned kind; std::string label; bool hasVolume; };
-struct ControlState { std::vector<std::string> texts; bool enabled = true; };
 
 // The common Start menu (CSIDL 22) and its Programs folder (23).
 const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
@@ -84,7 +83,7 @@ struct World {
     int openKeys = 0;
     std::vector<int> answers;
     std::vector<ShownMessage> messages;
-    std::map<std::pair<platform::WindowHandle, int>, ControlState> controls;
+    std::map<std::pair<platform::WindowHandle, int>, std::vector<std::string>> controlTexts;
     std::map<std::pair<platform::WindowHandle, int>, ProgressBar> progressBars;
     uint32_t clock = 0;
     std::function<void()> writeHook;
@@ -393,17 +392,12 @@ std::vector<ShownMessage> shownMessages() { return copyOf(world.messages); }
 
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId) {
     Lock lock(worldMutex);
-    auto found = world.controls.find({dialog, controlId});
-    return found == world.controls.end() ? std::vector<std::string>() : found->second.texts;
+    auto found = world.controlTexts.find({dialog, controlId});
+    return found == world.controlTexts.end() ? std::vector<std::string>() : found->second;
 }
 std::string controlText(platform::WindowHandle dialog, int controlId) {
     std::vector<std::string> texts = controlTextHistory(dialog, controlId);
     return texts.empty() ? "" : texts.back();
-}
-bool controlEnabled(platform::WindowHandle dialog, int controlId) {
-    Lock lock(worldMutex);
-    auto found = world.controls.find({dialog, controlId});
-    return found == world.controls.end() || found->second.enabled;
 }
 
 ProgressBar progressBar(platform::WindowHandle dialog, int controlId) {
@@ -819,13 +813,10 @@ int messageBox(WindowHandle owner, const char* text, const char* caption, unsign
 void setControlText(WindowHandle dialog, int controlId, const char* text) {
     if (dialog == nullptr) return;
     Lock lock(worldMutex);
-    world.controls[{dialog, controlId}].texts.push_back(text);
+    world.controlTexts[{dialog, controlId}].push_back(text);
 }
-void enableControl(WindowHandle dialog, int controlId, bool enabled) {
-    if (dialog == nullptr) return;
-    Lock lock(worldMutex);
-    world.controls[{dialog, controlId}].enabled = enabled;
-}
+// No test asks whether a control is enabled.
+void enableControl(WindowHandle, int, bool) {}
 void resetProgressBar(WindowHandle dialog, int controlId, int range) {
     if (dialog == nullptr) return;
     locked([&] { world.progressBars[{dialog, controlId}] = ProgressBar{range, 0}; });

@@ -2,9 +2,9 @@
 //
 // Drive-letter paths ("c:\Games\x.pac") map onto a temporary host folder
 // (<root>/c/Games/x.pac); the registry lives in memory; message boxes are
-// answered from a script and recorded; the clock is manual; control texts,
-// enable states and progress-bar messages are recorded; any call can be told
-// to fail. reset() gives every test a fresh, empty world.
+// answered from a script and recorded; the clock is manual; control texts
+// and progress bars are recorded; any call can be told to fail. reset()
+// gives every test a fresh, empty world.
 #pragma once
 
 #include <cstdint>
@@ -93,8 +93,6 @@ std::vector<ShownMessage> shownMessages();
 std::string controlText(platform::WindowHandle dialog, int controlId);
 // Every text ever set on the control, oldest first.
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId);
-// Controls start enabled.
-bool controlEnabled(platform::WindowHandle dialog, int controlId);
 // A progress bar's range and the steps since it was last reset.
 struct ProgressBar { int range = 0, steps = 0; };
 ProgressBar progressBar(platform::WindowHandle dialog, int controlId);
