@@ -25,11 +25,10 @@
 
 namespace fs = std::filesystem;
 
-struct platform::Stream { std::FILE* file; bool failed; };  // failed: an injected read error
-// A mapped file is a copy of its bytes on the heap.
-struct platform::MappedFile { std::string bytes; };
-// The host's own SHA-256; failed: an injected failure spoiled it.
-struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };
+// failed: an injected read error, or an injected failure spoiled the digest.
+struct platform::Stream { std::FILE* file; bool failed; };
+struct platform::MappedFile { std::string bytes; };  // a copy of the file's bytes
+struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };  // the host's own
 
 namespace fake {
 namespace {
@@ -40,36 +39,31 @@ struct FileState {
     std::optional<uint64_t> reportedSize;
     platform::FileTimes times{0, 0, 0};
 };
-
-// A letter with no drive has no root directory (DRIVE_NO_ROOT_DIR) and no volume.
+// A letter with no drive has no root directory (DRIVE_NO_ROOT_DIR) and no volume:
+// looking one up may add it.
 struct Drive { unsigned kind = 1; std::string label; bool hasVolume = false; };
-
-// The common Start menu (CSIDL 22) and its Programs folder (23).
-const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
-const char* const kProgramsFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-
 // What the platform's opaque handles point to.
 struct OpenKey { std::string path; };  // lower case
 struct TimeFile { std::string host; };
 struct ChosenFolder { std::string path; };  // empty for a virtual folder
 struct FakeThread { std::thread thread; };
-
-// The window handle the fake browse dialog hands to its callback.
-platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
-
 // One call's count and injected failures: failuresLeft < 0 fails every call,
 // after passesLeft calls have passed.
 struct CallState {
     int failuresLeft = 0, passesLeft = 0, count = 0;
     uint32_t error = kOtherError;
 };
+using Control = std::pair<platform::WindowHandle, int>;
 
+// The common Start menu (CSIDL 22) and its Programs folder (23).
+const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+const char* const kProgramsFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+// The window handle the fake browse dialog hands to its callback.
+platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
 // The system errors the fake gives for the states it keeps.
 constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kDiskFull = 112;
-
-using Control = std::pair<platform::WindowHandle, int>;
 
 struct World {
     std::string root;
@@ -100,7 +94,6 @@ struct World {
 
 std::mutex worldMutex;
 World world;
-
 using Lock = std::lock_guard<std::mutex>;
 
 // Runs f under the world's lock and returns what it returns.
@@ -109,11 +102,9 @@ auto locked(F f) {
     Lock lock(worldMutex);
     return f();
 }
-
 // A copy of a part of the world, taken under the lock.
 template <typename T>
 T copyOf(const T& part) { return locked([&] { return part; }); }
-
 // What map holds for key, or null.
 template <typename Map>
 auto* findIn(Map& map, const typename Map::key_type& key) {
@@ -122,7 +113,6 @@ auto* findIn(Map& map, const typename Map::key_type& key) {
 }
 
 char lowerChar(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
 std::string lowerCase(std::string text) {
     for (char& c : text) c = lowerChar(c);
     return text;
@@ -160,14 +150,10 @@ std::string hostPathLocked(const std::string& windowsPath) {
     std::string drive(1, lowerChar(path[0]));
     return world.root + resolveDots("/" + drive + "/" + path.substr(2));
 }
-
-FileState& fileLocked(const std::string& windowsPath) {
-    return world.files[hostPathLocked(windowsPath)];
-}
+FileState& fileLocked(const std::string& path) { return world.files[hostPathLocked(path)]; }
 
 // The system error of this thread's last failed call (lastError).
 thread_local uint32_t lastFailure = 0;
-
 // Keeps the error of a call that fails; false, for its return.
 bool failWith(uint32_t error) {
     lastFailure = error;
@@ -200,7 +186,6 @@ struct CallUnderLock {
     explicit CallUnderLock(Call call, const char* path = nullptr)
         : host(path == nullptr ? "" : hostPathLocked(path)), failed(failsLocked(call, host)) {}
 };
-
 // For the calls that do their work outside the lock.
 bool fails(Call call) { return CallUnderLock(call).failed; }
 
@@ -214,7 +199,6 @@ bool lockedOutLocked(const std::string& host) {
 
 // The error of this thread's last host file-system call, so that none throws.
 thread_local std::error_code hostError;
-
 bool isRegularFile(const std::string& host) { return fs::is_regular_file(host, hostError); }
 bool isFolder(const std::string& host) { return fs::is_directory(host, hostError); }
 bool hostExists(const std::string& host) { return fs::exists(host, hostError); }
@@ -224,7 +208,6 @@ bool writeHostFile(const std::string& host, const std::string& contents) {
     out << contents;
     return static_cast<bool>(out);
 }
-
 bool readHostFile(const std::string& host, std::string& contents) {
     std::ifstream in(host, std::ios::binary);
     if (!in) return false;
@@ -232,13 +215,14 @@ bool readHostFile(const std::string& host, std::string& contents) {
     return true;
 }
 
-void copyBounded(char* buffer, size_t capacity, const std::string& text) {
-    if (capacity == 0) return;
+// Copies text into buffer, bounded and NUL-terminated; true, for the caller's return.
+bool copied(char* buffer, size_t capacity, const std::string& text) {
+    if (capacity == 0) return true;
     size_t length = std::min(text.size(), capacity - 1);
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
+    return true;
 }
-
 void makeHostFolder(const std::string& windowsPath) {
     fs::create_directories(hostPathLocked(windowsPath), hostError);
 }
@@ -252,18 +236,11 @@ std::string addKeyLocked(const std::string& key) {
     world.registry[lower];
     return lower;
 }
-
 // The value under a lower-case key path, or null.
 const RegistryValue* findValueLocked(const std::string& key, const std::string& name) {
     auto* values = findIn(world.registry, key);
     return values == nullptr ? nullptr : findIn(*values, lowerCase(name));
 }
-
-Drive driveLocked(const char* root) {
-    const Drive* drive = findIn(world.drives, lowerChar(root[0]));
-    return drive == nullptr ? Drive() : *drive;
-}
-
 // Only the read-only attribute is kept, per file.
 bool setReadOnlyAttribute(Call which, const char* path, bool readOnly) {
     CallUnderLock call(which, path);
@@ -277,19 +254,16 @@ void removeRoot() { if (!world.root.empty()) fs::remove_all(world.root, hostErro
 // Streams, time files, mapped files, SHA-256s and threads given out and not
 // yet closed, freed or waited for: none may outlive a test.
 std::atomic<int> openObjects{0};
-
 template <typename T>
 T* given(T* object) {
     if (object != nullptr) ++openObjects;
     return object;
 }
-
 template <typename T>
 void taken(T* object) {
     if (object != nullptr) --openObjects;
     delete object;
 }
-
 // A test that left something open has a fault the next one must not hide.
 void expectNothingOpen() {
     if (openObjects == 0) return;
@@ -297,7 +271,6 @@ void expectNothingOpen() {
                  openObjects.load());
     std::abort();
 }
-
 // When the test program ends, checks the last test and removes its root.
 struct RootCleaner {
     ~RootCleaner() {
@@ -337,7 +310,6 @@ bool exists(const std::string& path) {
     return locked([&] { return hostExists(hostPathLocked(path)); });
 }
 void makeFolder(const std::string& path) { locked([&] { makeHostFolder(path); }); }
-
 void holdOpen(const std::string& path) { locked([&] { fileLocked(path).heldOpen = true; }); }
 void setReadOnly(const std::string& path, bool readOnly) {
     locked([&] { fileLocked(path).readOnly = readOnly; });
@@ -355,7 +327,6 @@ void setReportedSize(const std::string& path, uint64_t size) {
     locked([&] { fileLocked(path).reportedSize = size; });
 }
 void setDiskSpaceForWrites(int64_t bytes) { locked([&] { world.diskSpace = bytes; }); }
-
 std::string sha256Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
@@ -364,7 +335,6 @@ std::string sha256Hex(const std::string& bytes) {
     for (unsigned int at = 0; at < size; ++at) std::snprintf(hex + 2 * at, 3, "%02x", digest[at]);
     return hex;
 }
-
 void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume) {
     Lock lock(worldMutex);
     world.drives[lowerChar(letter)] = Drive{kind, label, hasVolume};
@@ -373,7 +343,6 @@ void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolu
 void setFreeBytes(uint64_t bytes) { locked([&] { world.freeBytes = bytes; }); }
 void setModuleFileName(const std::string& path) { locked([&] { world.moduleFile = path; }); }
 void reportNoFileIndex() { locked([] { world.noFileIndex = true; }); }
-
 void setRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                       const std::vector<unsigned char>& data) {
     Lock lock(worldMutex);
@@ -393,10 +362,8 @@ bool registryKeyExists(const std::string& key) {
     return locked([&] { return world.registry.count(lowerCase(key)) != 0; });
 }
 int openRegistryKeys() { return copyOf(world.openKeys); }
-
 void answerNext(int answer) { locked([&] { world.answers.push_back(answer); }); }
 std::vector<ShownMessage> shownMessages() { return copyOf(world.messages); }
-
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId) {
     return locked([&] { return world.controlTexts[{dialog, controlId}]; });
 }
@@ -407,17 +374,14 @@ std::string controlText(platform::WindowHandle dialog, int controlId) {
 ProgressBar progressBar(platform::WindowHandle dialog, int controlId) {
     return locked([&] { return world.progressBars[{dialog, controlId}]; });
 }
-
 void advanceClock(uint32_t milliseconds) { locked([&] { world.clock += milliseconds; }); }
 void onWrite(std::function<void()> hook) { locked([&] { world.writeHook = std::move(hook); }); }
-
 std::vector<ShellOpen> shellOpens() { return copyOf(world.shellOpens); }
 int openComSessions() { return copyOf(world.comSessions); }
 std::vector<BrowseRequest> browseRequests() { return copyOf(world.browseRequests); }
 void chooseInBrowser(const std::string& folder) {
     locked([&] { world.browseAnswers.push_back(folder); });
 }
-
 void failCall(Call call, int times, int after, uint32_t error) {
     Lock lock(worldMutex);
     CallState& state = world.calls[static_cast<int>(call)];
@@ -434,8 +398,6 @@ int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].cou
 
 // ==== The platform layer as the engine sees it ===================================
 namespace platform {
-
-// The fake's helpers and world, named here without their namespace.
 using namespace fake;
 
 // ---- Buffered file streams ---------------------------------------------------------
@@ -487,22 +449,18 @@ bool exclusiveFileSize(const char* path, uint32_t& lowSize) {
     CallUnderLock call(Call::ExclusiveFileSize, path);
     const FileState& state = world.files[call.host];
     if (call.failed || !isRegularFile(call.host) || state.heldOpen) return false;
-    lowSize = static_cast<uint32_t>(state.reportedSize ? *state.reportedSize
-                                                       : fs::file_size(call.host));
+    lowSize = static_cast<uint32_t>(state.reportedSize.value_or(fs::file_size(call.host)));
     return true;
 }
 bool systemCopyFile(const char* source, const char* target) {
     CallUnderLock call(Call::SystemCopyFile, target);
     std::string from = hostPathLocked(source);
     std::string contents;
-    if (call.failed || lockedOutLocked(call.host) || !isRegularFile(from) ||
-        !readHostFile(from, contents) || !writeHostFile(call.host, contents)) {
-        return false;
-    }
+    if (call.failed || lockedOutLocked(call.host) || !isRegularFile(from)) return false;
+    if (!readHostFile(from, contents) || !writeHostFile(call.host, contents)) return false;
     world.files[call.host].readOnly = world.files[from].readOnly;  // as the system's copy does
     return true;
 }
-
 bool setAttributesNormal(const char* path) {
     return setReadOnlyAttribute(Call::SetAttributesNormal, path, false);
 }
@@ -518,7 +476,6 @@ bool fileAttributes(const char* path, uint32_t& attributes) {
     if (fs::is_symlink(call.host, hostError)) attributes |= kAttributeReparsePoint;
     return true;
 }
-
 // An injected failure is a search that failed, not a missing path.
 Presence findPath(const char* path, uint64_t* size) {
     CallUnderLock call(Call::FindPath, path);
@@ -540,20 +497,17 @@ bool writeFileToDisk(const char* path, const void* data, size_t size) {
     if (call.failed || lockedOutLocked(call.host)) return false;
     return writeHostFile(call.host, std::string(static_cast<const char*>(data), size));
 }
-
 MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& size) {
     CallUnderLock call(Call::MapFileForReading, path);
     std::string bytes;
-    if (call.failed || !isRegularFile(call.host) || !readHostFile(call.host, bytes)) {
-        return nullptr;
-    }
+    if (call.failed || !isRegularFile(call.host)) return nullptr;
+    if (!readHostFile(call.host, bytes)) return nullptr;
     auto* mapped = given(new MappedFile{std::move(bytes)});
     data = mapped->bytes.empty() ? nullptr : mapped->bytes.data();
     size = mapped->bytes.size();
     return mapped;
 }
 void unmapFile(MappedFile* file) { taken(file); }
-
 // The host keeps no cache of its own to write out: a flush only counts,
 // and fails for a path that is not there.
 bool flushFileToDisk(const char* path) {
@@ -564,10 +518,8 @@ bool flushFolderToDisk(const char* path) {
     CallUnderLock call(Call::FlushFolderToDisk, path);
     return !call.failed && isFolder(call.host);
 }
-
 // Letter case aside in ASCII only; the real comparison is the system's.
 bool sameFileName(const char* a, const char* b) { return lowerCase(a) == lowerCase(b); }
-
 // Only a full path becomes the current directory: the tests use no other.
 bool changeDirectory(const char* path) {
     CallUnderLock call(Call::ChangeDirectory, path);
@@ -584,7 +536,6 @@ bool removeDirectory(const char* path) {
     if (call.failed || !isFolder(call.host) || !fs::is_empty(call.host, hostError)) return false;
     return fs::remove(call.host, hostError);
 }
-
 FileHandle openTimeSource(const char* path) {
     CallUnderLock call(Call::OpenTimeSource, path);
     if (call.failed || !isRegularFile(call.host)) return nullptr;
@@ -607,14 +558,11 @@ bool writeFileTimes(FileHandle file, const FileTimes& times) {
     return !call.failed;
 }
 void closeFile(FileHandle file) { taken(static_cast<TimeFile*>(file)); }
-
 bool moduleFileName(char* buffer, size_t capacity) {
     CallUnderLock call(Call::ModuleFileName);
     if (call.failed || world.moduleFile.size() >= capacity) return false;
-    copyBounded(buffer, capacity, world.moduleFile);
-    return true;
+    return copied(buffer, capacity, world.moduleFile);
 }
-
 // The host's device and inode stand for the volume serial and file index, so
 // two paths that reach one host file (through a symbolic link) are one file.
 bool fileIdentity(const char* path, FileIdentity& identity) {
@@ -626,7 +574,6 @@ bool fileIdentity(const char* path, FileIdentity& identity) {
     identity.size = static_cast<uint64_t>(status.st_size);
     return true;
 }
-
 // As the system does, a target that is read-only or held open refuses to be
 // replaced; the file's own state (times, attributes) moves with it.
 bool replaceFile(const char* source, const char* target) {
@@ -641,7 +588,6 @@ bool replaceFile(const char* source, const char* target) {
     world.files[call.host] = moved;
     return true;
 }
-
 uint32_t lastError() { return lastFailure; }
 
 // ---- SHA-256 -----------------------------------------------------------------------
@@ -666,14 +612,12 @@ bool finishSha256(Sha256* sha, unsigned char* digest) {
 // ---- Drives ------------------------------------------------------------------------
 unsigned driveType(const char* root) {
     CallUnderLock call(Call::DriveType, root);
-    return call.failed ? 0 : driveLocked(root).kind;
+    return call.failed ? 0 : world.drives[lowerChar(root[0])].kind;
 }
 bool volumeLabel(const char* root, char* label, size_t capacity) {
     CallUnderLock call(Call::VolumeLabel, root);
-    Drive drive = driveLocked(root);
-    if (call.failed || !drive.hasVolume) return false;
-    copyBounded(label, capacity, drive.label);
-    return true;
+    const Drive& drive = world.drives[lowerChar(root[0])];
+    return !call.failed && drive.hasVolume && copied(label, capacity, drive.label);
 }
 bool diskFreeBytes(const char* folder, uint64_t& freeBytes) {
     CallUnderLock call(Call::DiskFreeBytes, folder);
@@ -703,7 +647,6 @@ void registryCloseKey(RegistryKey key) {
     delete static_cast<OpenKey*>(key);
     --world.openKeys;
 }
-
 // A key with subkeys cannot be deleted.
 bool registryDeleteKey(const char* path) {
     CallUnderLock call(Call::RegistryDeleteKey);
@@ -752,15 +695,12 @@ void closeThread(ThreadHandle handle) {
     waitThread(handle);
     taken(static_cast<FakeThread*>(handle));
 }
-
 uint32_t milliseconds() { return copyOf(world.clock); }
 void yieldThread() { std::this_thread::yield(); }
 // There is no message queue: the waiting loop only yields.
 bool pumpOneMessage() { return false; }
 
 // ---- Message boxes and dialog controls ---------------------------------------------
-// Question boxes (Yes/No) take the scripted answers in order, else Yes;
-// every other box answers OK.
 int messageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
     Lock lock(worldMutex);
     world.messages.push_back(ShownMessage{owner, text, caption, flags});
@@ -770,7 +710,6 @@ int messageBox(WindowHandle owner, const char* text, const char* caption, unsign
     world.answers.erase(world.answers.begin());
     return answer;
 }
-
 void setControlText(WindowHandle dialog, int controlId, const char* text) {
     if (dialog == nullptr) return;
     locked([&] { world.controlTexts[{dialog, controlId}].push_back(text); });
@@ -789,8 +728,7 @@ bool specialFolderPath(int csidl, char* buffer, size_t capacity) {
     CallUnderLock call(Call::SpecialFolderPath);
     if (capacity > 0) buffer[0] = '\0';
     if (call.failed || (csidl != 22 && csidl != 23)) return false;
-    copyBounded(buffer, capacity, csidl == 22 ? kStartMenuFolder : kProgramsFolder);
-    return true;
+    return copied(buffer, capacity, csidl == 22 ? kStartMenuFolder : kProgramsFolder);
 }
 bool saveShellLink(const char* linkFile, const char* target, const char* workingDirectory) {
     CallUnderLock call(Call::SaveShellLink, linkFile);
@@ -804,10 +742,8 @@ bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer, size_t ca
     if (call.failed || !readHostFile(call.host, contents)) return false;
     size_t newline = contents.find('\n');
     if (newline == std::string::npos) return false;
-    copyBounded(buffer, capacity, contents.substr(newline + 1));
-    return true;
+    return copied(buffer, capacity, contents.substr(newline + 1));
 }
-
 bool startCom(bool& mustEnd) {
     CallUnderLock call(Call::StartCom);
     mustEnd = !call.failed;
@@ -815,7 +751,6 @@ bool startCom(bool& mustEnd) {
     return mustEnd;
 }
 void endCom() { locked([] { --world.comSessions; }); }
-
 // The fake knows no long forms: every path goes to the shell as given.
 bool longPathName(const char* path, char*, size_t) {
     CallUnderLock call(Call::LongPathName, path);
@@ -826,9 +761,7 @@ bool shellOpenFile(const char* path, const char* parameters) {
     world.shellOpens.push_back(ShellOpen{path, parameters, world.currentDirectory});
     return !call.failed;
 }
-
-// Like the shell's dialog, calls back once it is up, then takes the user's
-// scripted answer.
+// Like the shell's dialog, calls back once it is up, then takes the scripted answer.
 ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
                           BrowseCallback callback, intptr_t data) {
     {
@@ -847,8 +780,7 @@ bool shellItemPath(ShellItem item, char* buffer, size_t capacity) {
     CallUnderLock call(Call::ShellItemPath);
     const std::string& path = static_cast<ChosenFolder*>(item)->path;
     if (call.failed || path.empty() || path.size() >= capacity) return false;
-    copyBounded(buffer, capacity, path);
-    return true;
+    return copied(buffer, capacity, path);
 }
 // The fake frees the item even when it reports the allocator missing, so
 // that the tests leak nothing.
@@ -856,7 +788,6 @@ bool freeShellItem(ShellItem item) {
     delete static_cast<ChosenFolder*>(item);
     return !fails(Call::FreeShellItem);
 }
-
 // Records the selection the browse dialog is asked for (by path).
 intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
                            intptr_t lParam) {
