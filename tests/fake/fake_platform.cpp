@@ -241,13 +241,6 @@ const RegistryValue* findValueLocked(const std::string& key, const std::string& 
     auto* values = findIn(world.registry, key);
     return values == nullptr ? nullptr : findIn(*values, lowerCase(name));
 }
-// Only the read-only attribute is kept, per file.
-bool setReadOnlyAttribute(Call which, const char* path, bool readOnly) {
-    CallUnderLock call(which, path);
-    if (call.failed || !hostExists(call.host)) return false;
-    world.files[call.host].readOnly = readOnly;
-    return true;
-}
 
 void removeRoot() { if (!world.root.empty()) fs::remove_all(world.root, hostError); }
 
@@ -399,6 +392,8 @@ int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].cou
 // ==== The platform layer as the engine sees it ===================================
 namespace platform {
 using namespace fake;
+// The calls that no code under test makes (programResource, setFileAttributes,
+// enableControl) have no fake: a test that reached one would not link.
 
 // ---- Buffered file streams ---------------------------------------------------------
 Stream* openStream(const char* path, const char* mode) {
@@ -461,14 +456,14 @@ bool systemCopyFile(const char* source, const char* target) {
     world.files[call.host].readOnly = world.files[from].readOnly;  // as the system's copy does
     return true;
 }
+// Of the attributes only read-only is kept, per file; a host symbolic link
+// reads as a reparse point.
 bool setAttributesNormal(const char* path) {
-    return setReadOnlyAttribute(Call::SetAttributesNormal, path, false);
+    CallUnderLock call(Call::SetAttributesNormal, path);
+    if (call.failed || !hostExists(call.host)) return false;
+    world.files[call.host].readOnly = false;
+    return true;
 }
-bool setFileAttributes(const char* path, uint32_t attributes) {
-    return setReadOnlyAttribute(Call::SetFileAttributes, path, attributes & kAttributeReadOnly);
-}
-// Every file but a read-only one reads as normal, and a host symbolic link
-// as a reparse point.
 bool fileAttributes(const char* path, uint32_t& attributes) {
     CallUnderLock call(Call::FileAttributes, path);
     if (call.failed || !hostExists(call.host)) return false;
@@ -714,8 +709,6 @@ void setControlText(WindowHandle dialog, int controlId, const char* text) {
     if (dialog == nullptr) return;
     locked([&] { world.controlTexts[{dialog, controlId}].push_back(text); });
 }
-// No test asks whether a control is enabled.
-void enableControl(WindowHandle, int, bool) {}
 void resetProgressBar(WindowHandle dialog, int controlId, int range) {
     if (dialog != nullptr) locked([&] { world.progressBars[{dialog, controlId}] = {range, 0}; });
 }
