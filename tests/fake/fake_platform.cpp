@@ -96,13 +96,12 @@ std::mutex worldMutex;
 World world;
 using Lock = std::lock_guard<std::mutex>;
 
-// Runs f under the world's lock and returns what it returns.
+// Under the world's lock: what f returns, and a copy of a part of the world.
 template <typename F>
 auto locked(F f) {
     Lock lock(worldMutex);
     return f();
 }
-// A copy of a part of the world, taken under the lock.
 template <typename T>
 T copyOf(const T& part) { return locked([&] { return part; }); }
 // What map holds for key, or null.
@@ -672,11 +671,8 @@ bool registryQueryValue(RegistryKey key, const char* name, void* data, uint32_t&
 
 // ---- Threads and time --------------------------------------------------------------
 bool startThread(ThreadProc proc, void* argument, uint32_t& threadId, ThreadHandle& handle) {
-    {
-        CallUnderLock call(Call::StartThread);
-        if (call.failed) return false;
-        threadId = world.nextThreadId++;
-    }
+    if (fails(Call::StartThread)) return false;
+    threadId = locked([] { return world.nextThreadId++; });
     handle = given(new FakeThread{std::thread(proc, argument)});
     return true;
 }
@@ -757,11 +753,8 @@ bool shellOpenFile(const char* path, const char* parameters) {
 // Like the shell's dialog, calls back once it is up, then takes the scripted answer.
 ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
                           BrowseCallback callback, intptr_t data) {
-    {
-        CallUnderLock call(Call::BrowseForFolder);
-        if (call.failed) return nullptr;
-        world.browseRequests.push_back(BrowseRequest{owner, title, flags, ""});
-    }
+    if (fails(Call::BrowseForFolder)) return nullptr;
+    locked([&] { world.browseRequests.push_back(BrowseRequest{owner, title, flags, ""}); });
     callback(browseDialog, 1, 0, data);
     Lock lock(worldMutex);
     if (world.browseAnswers.empty()) return nullptr;
