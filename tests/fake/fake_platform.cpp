@@ -17,7 +17,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -26,11 +25,10 @@
 
 namespace fs = std::filesystem;
 
-struct platform::Stream { std::FILE* file; bool failed; };  // failed: an injected read error
-// A mapped file is a copy of its bytes on the heap.
-struct platform::MappedFile { std::string bytes; };
-// The host's own SHA-256; failed: an injected failure spoiled it.
-struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };
+// failed: an injected read error, or an injected failure spoiled the digest.
+struct platform::Stream { std::FILE* file; bool failed; };
+struct platform::MappedFile { std::string bytes; };  // a copy of the file's bytes
+struct platform::Sha256 { EVP_MD_CTX* context; bool failed; };  // the host's own
 
 namespace fake {
 namespace {
@@ -41,30 +39,27 @@ struct FileState {
     std::optional<uint64_t> reportedSize;
     platform::FileTimes times{0, 0, 0};
 };
-
-struct Drive { unsigned kind; std::string label; bool hasVolume; };
-struct ControlState { std::vector<std::string> texts; bool enabled = true; };
-
-// The common Start menu (CSIDL 22) and its Programs folder (23).
-const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
-const char* const kProgramsFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-
+// A letter with no drive has no root directory (DRIVE_NO_ROOT_DIR) and no volume:
+// looking one up may add it.
+struct Drive { unsigned kind = 1; std::string label; bool hasVolume = false; };
 // What the platform's opaque handles point to.
 struct OpenKey { std::string path; };  // lower case
 struct TimeFile { std::string host; };
 struct ChosenFolder { std::string path; };  // empty for a virtual folder
 struct FakeThread { std::thread thread; };
-
-// The window handle the fake browse dialog hands to its callback.
-platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
-
 // One call's count and injected failures: failuresLeft < 0 fails every call,
 // after passesLeft calls have passed.
 struct CallState {
     int failuresLeft = 0, passesLeft = 0, count = 0;
     uint32_t error = kOtherError;
 };
+using Control = std::pair<platform::WindowHandle, int>;
 
+// The common Start menu (CSIDL 22) and its Programs folder (23).
+const char* const kStartMenuFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+const char* const kProgramsFolder = "c:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+// The window handle the fake browse dialog hands to its callback.
+platform::WindowHandle const browseDialog = reinterpret_cast<platform::WindowHandle>(0xB0);
 // The system errors the fake gives for the states it keeps.
 constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kAccessDenied = 5;
@@ -74,7 +69,7 @@ struct World {
     std::string root;
     std::string currentDirectory = "c:\\";
     std::map<std::string, FileState> files;  // by host path
-    std::map<char, Drive> drives;
+    std::map<char, Drive> drives{{'c', Drive{3, "", true}}};
     uint64_t freeBytes = 100ull << 30;
     std::string moduleFile = "c:\\Setup\\update.exe";
     bool noFileIndex = false;
@@ -84,8 +79,8 @@ struct World {
     int openKeys = 0;
     std::vector<int> answers;
     std::vector<ShownMessage> messages;
-    std::map<std::pair<platform::WindowHandle, int>, ControlState> controls;
-    std::map<std::pair<platform::WindowHandle, int>, ProgressBar> progressBars;
+    std::map<Control, std::vector<std::string>> controlTexts;
+    std::map<Control, ProgressBar> progressBars;
     uint32_t clock = 0;
     std::function<void()> writeHook;
     CallState calls[static_cast<int>(Call::Count)];
@@ -99,22 +94,24 @@ struct World {
 
 std::mutex worldMutex;
 World world;
-
 using Lock = std::lock_guard<std::mutex>;
 
-// Runs f under the world's lock and returns what it returns.
+// Under the world's lock: what f returns, and a copy of a part of the world.
 template <typename F>
 auto locked(F f) {
     Lock lock(worldMutex);
     return f();
 }
-
-// A copy of a part of the world, taken under the lock.
 template <typename T>
 T copyOf(const T& part) { return locked([&] { return part; }); }
+// What map holds for key, or null.
+template <typename Map>
+auto* findIn(Map& map, const typename Map::key_type& key) {
+    auto found = map.find(key);
+    return found == map.end() ? nullptr : &found->second;
+}
 
 char lowerChar(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
 std::string lowerCase(std::string text) {
     for (char& c : text) c = lowerChar(c);
     return text;
@@ -152,25 +149,24 @@ std::string hostPathLocked(const std::string& windowsPath) {
     std::string drive(1, lowerChar(path[0]));
     return world.root + resolveDots("/" + drive + "/" + path.substr(2));
 }
+FileState& fileLocked(const std::string& path) { return world.files[hostPathLocked(path)]; }
 
 // The system error of this thread's last failed call (lastError).
 thread_local uint32_t lastFailure = 0;
-
 // Keeps the error of a call that fails; false, for its return.
 bool failWith(uint32_t error) {
     lastFailure = error;
     return false;
 }
 
-// Counts the call and tells whether it is to fail.
-bool failsLocked(Call call, const char* windowsPath = nullptr) {
+// Counts the call and tells whether it is to fail; host is the host path of
+// the call's path, empty for a call without one.
+bool failsLocked(Call call, const std::string& host) {
     int index = static_cast<int>(call);
     CallState& state = world.calls[index];
     ++state.count;
-    if (windowsPath) {
-        auto failing = world.failingPaths.find({index, hostPathLocked(windowsPath)});
-        if (failing != world.failingPaths.end()) return !failWith(failing->second);
-    }
+    const uint32_t* pathError = findIn(world.failingPaths, {index, host});
+    if (pathError != nullptr) return !failWith(*pathError);
     if (state.failuresLeft == 0) return false;
     if (state.passesLeft > 0) {
         --state.passesLeft;
@@ -180,21 +176,28 @@ bool failsLocked(Call call, const char* windowsPath = nullptr) {
     return !failWith(state.error);
 }
 
-FileState& stateLocked(const std::string& host) { return world.files[host]; }
-// The state of a file named by its Windows path.
-FileState& fileLocked(const std::string& path) { return stateLocked(hostPathLocked(path)); }
+// One platform call: holds the world's lock while it lives, counts the call,
+// says whether it is to fail (failed) and gives the host path of its path.
+struct CallUnderLock {
+    Lock lock{worldMutex};
+    std::string host;
+    bool failed;
+    explicit CallUnderLock(Call call, const char* path = nullptr)
+        : host(path == nullptr ? "" : hostPathLocked(path)), failed(failsLocked(call, host)) {}
+};
+// For the calls that do their work outside the lock.
+bool fails(Call call) { return CallUnderLock(call).failed; }
 
 // Held open by others or read-only: the file refuses to be written, with
 // the system's error for it.
 bool lockedOutLocked(const std::string& host) {
-    const FileState& state = stateLocked(host);
+    const FileState& state = world.files[host];
     if (state.heldOpen) return !failWith(kSharingViolation);
     return state.readOnly && !failWith(kAccessDenied);
 }
 
 // The error of this thread's last host file-system call, so that none throws.
 thread_local std::error_code hostError;
-
 bool isRegularFile(const std::string& host) { return fs::is_regular_file(host, hostError); }
 bool isFolder(const std::string& host) { return fs::is_directory(host, hostError); }
 bool hostExists(const std::string& host) { return fs::exists(host, hostError); }
@@ -204,7 +207,6 @@ bool writeHostFile(const std::string& host, const std::string& contents) {
     out << contents;
     return static_cast<bool>(out);
 }
-
 bool readHostFile(const std::string& host, std::string& contents) {
     std::ifstream in(host, std::ios::binary);
     if (!in) return false;
@@ -212,68 +214,48 @@ bool readHostFile(const std::string& host, std::string& contents) {
     return true;
 }
 
-void copyBounded(char* buffer, size_t capacity, const std::string& text) {
-    if (capacity == 0) return;
+// Copies text into buffer, bounded and NUL-terminated; true, for the caller's return.
+bool copied(char* buffer, size_t capacity, const std::string& text) {
+    if (capacity == 0) return true;
     size_t length = std::min(text.size(), capacity - 1);
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
+    return true;
 }
-
 void makeHostFolder(const std::string& windowsPath) {
     fs::create_directories(hostPathLocked(windowsPath), hostError);
 }
 
-// Adds the key and every key above it, as key creation does.
-void addKeyLocked(const std::string& key) {
+// Adds the key and every key above it, as key creation does; its lower-case path.
+std::string addKeyLocked(const std::string& key) {
     std::string lower = lowerCase(key);
     for (size_t at = lower.find('\\'); at != std::string::npos; at = lower.find('\\', at + 1)) {
         world.registry[lower.substr(0, at)];
     }
     world.registry[lower];
+    return lower;
 }
-
 // The value under a lower-case key path, or null.
 const RegistryValue* findValueLocked(const std::string& key, const std::string& name) {
-    auto values = world.registry.find(key);
-    if (values == world.registry.end()) return nullptr;
-    auto found = values->second.find(lowerCase(name));
-    return found == values->second.end() ? nullptr : &found->second;
-}
-
-const Drive* findDriveLocked(const char* root) {
-    auto found = world.drives.find(lowerChar(root[0]));
-    return found == world.drives.end() ? nullptr : &found->second;
-}
-
-// Only the read-only attribute is kept, per file.
-bool setReadOnlyAttribute(Call call, const char* path, bool readOnly) {
-    Lock lock(worldMutex);
-    if (failsLocked(call, path)) return false;
-    std::string host = hostPathLocked(path);
-    if (!hostExists(host)) return false;
-    stateLocked(host).readOnly = readOnly;
-    return true;
+    auto* values = findIn(world.registry, key);
+    return values == nullptr ? nullptr : findIn(*values, lowerCase(name));
 }
 
 void removeRoot() { if (!world.root.empty()) fs::remove_all(world.root, hostError); }
 
-// Removes the last temporary root when the test program ends.
 // Streams, time files, mapped files, SHA-256s and threads given out and not
 // yet closed, freed or waited for: none may outlive a test.
 std::atomic<int> openObjects{0};
-
 template <typename T>
 T* given(T* object) {
     if (object != nullptr) ++openObjects;
     return object;
 }
-
 template <typename T>
 void taken(T* object) {
     if (object != nullptr) --openObjects;
     delete object;
 }
-
 // A test that left something open has a fault the next one must not hide.
 void expectNothingOpen() {
     if (openObjects == 0) return;
@@ -281,7 +263,7 @@ void expectNothingOpen() {
                  openObjects.load());
     std::abort();
 }
-
+// When the test program ends, checks the last test and removes its root.
 struct RootCleaner {
     ~RootCleaner() {
         expectNothingOpen();
@@ -297,12 +279,9 @@ void reset() {
     Lock lock(worldMutex);
     removeRoot();
     world = World();
-    std::string root = (fs::temp_directory_path() / "fake_platform_XXXXXX").string();
-    if (mkdtemp(root.data()) == nullptr) std::abort();
-    world.root = root;
-    world.drives['c'] = Drive{3, "", true};
-    makeHostFolder("c:\\");
-    makeHostFolder(kProgramsFolder);
+    world.root = (fs::temp_directory_path() / "fake_platform_XXXXXX").string();
+    if (mkdtemp(world.root.data()) == nullptr) std::abort();
+    makeHostFolder(kProgramsFolder);  // and c:\ with it
 }
 
 void writeFile(const std::string& path, const std::string& contents) {
@@ -311,13 +290,11 @@ void writeFile(const std::string& path, const std::string& contents) {
     fs::create_directories(host.parent_path());
     writeHostFile(host.string(), contents);
 }
-
 std::string readFile(const std::string& path) {
     std::string contents;
     locked([&] { return readHostFile(hostPathLocked(path), contents); });
     return contents;
 }
-
 std::string hostPath(const std::string& path) {
     return locked([&] { return hostPathLocked(path); });
 }
@@ -341,71 +318,51 @@ platform::FileTimes times(const std::string& path) {
 void setReportedSize(const std::string& path, uint64_t size) {
     locked([&] { fileLocked(path).reportedSize = size; });
 }
+void setDiskSpaceForWrites(int64_t bytes) { locked([&] { world.diskSpace = bytes; }); }
 std::string sha256Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned int at = 0; at < size; ++at) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", digest[at]);
-        hex += digits;
-    }
+    char hex[2 * EVP_MAX_MD_SIZE + 1] = "";
+    for (unsigned int at = 0; at < size; ++at) std::snprintf(hex + 2 * at, 3, "%02x", digest[at]);
     return hex;
 }
-void setDiskSpaceForWrites(int64_t bytes) { locked([&] { world.diskSpace = bytes; }); }
-void setFreeBytes(uint64_t bytes) { locked([&] { world.freeBytes = bytes; }); }
-void setModuleFileName(const std::string& path) { locked([&] { world.moduleFile = path; }); }
-void reportNoFileIndex() { locked([] { world.noFileIndex = true; }); }
-
 void setDrive(char letter, unsigned kind, const std::string& label, bool hasVolume) {
     Lock lock(worldMutex);
     world.drives[lowerChar(letter)] = Drive{kind, label, hasVolume};
     makeHostFolder(std::string(1, letter) + ":\\");
 }
-
+void setFreeBytes(uint64_t bytes) { locked([&] { world.freeBytes = bytes; }); }
+void setModuleFileName(const std::string& path) { locked([&] { world.moduleFile = path; }); }
+void reportNoFileIndex() { locked([] { world.noFileIndex = true; }); }
 void setRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                       const std::vector<unsigned char>& data) {
     Lock lock(worldMutex);
-    addKeyLocked(key);
-    world.registry[lowerCase(key)][lowerCase(name)] = RegistryValue{type, data};
+    world.registry[addKeyLocked(key)][lowerCase(name)] = RegistryValue{type, data};
 }
-
 void setRegistryText(const std::string& key, const std::string& name, const std::string& text) {
-    std::vector<unsigned char> data(text.begin(), text.end());
-    data.push_back(0);
-    setRegistryValue(key, name, platform::kRegistryText, data);
+    const char* bytes = text.c_str();
+    setRegistryValue(key, name, platform::kRegistryText, {bytes, bytes + text.size() + 1});
 }
-
 bool registryValue(const std::string& key, const std::string& name, RegistryValue& value) {
     Lock lock(worldMutex);
     const RegistryValue* found = findValueLocked(lowerCase(key), name);
     if (found != nullptr) value = *found;
     return found != nullptr;
 }
-
 bool registryKeyExists(const std::string& key) {
     return locked([&] { return world.registry.count(lowerCase(key)) != 0; });
 }
 int openRegistryKeys() { return copyOf(world.openKeys); }
 void answerNext(int answer) { locked([&] { world.answers.push_back(answer); }); }
 std::vector<ShownMessage> shownMessages() { return copyOf(world.messages); }
-
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId) {
-    Lock lock(worldMutex);
-    auto found = world.controls.find({dialog, controlId});
-    return found == world.controls.end() ? std::vector<std::string>() : found->second.texts;
+    return locked([&] { return world.controlTexts[{dialog, controlId}]; });
 }
 std::string controlText(platform::WindowHandle dialog, int controlId) {
     std::vector<std::string> texts = controlTextHistory(dialog, controlId);
     return texts.empty() ? "" : texts.back();
 }
-bool controlEnabled(platform::WindowHandle dialog, int controlId) {
-    Lock lock(worldMutex);
-    auto found = world.controls.find({dialog, controlId});
-    return found == world.controls.end() || found->second.enabled;
-}
-
 ProgressBar progressBar(platform::WindowHandle dialog, int controlId) {
     return locked([&] { return world.progressBars[{dialog, controlId}]; });
 }
@@ -417,46 +374,39 @@ std::vector<BrowseRequest> browseRequests() { return copyOf(world.browseRequests
 void chooseInBrowser(const std::string& folder) {
     locked([&] { world.browseAnswers.push_back(folder); });
 }
-
 void failCall(Call call, int times, int after, uint32_t error) {
     Lock lock(worldMutex);
     CallState& state = world.calls[static_cast<int>(call)];
-    state.failuresLeft = times < 0 ? -1 : times;
+    state.failuresLeft = times;
     state.passesLeft = after;
     state.error = error;
 }
-
 void failCallFor(Call call, const std::string& path, uint32_t error) {
     locked([&] { world.failingPaths[{static_cast<int>(call), hostPathLocked(path)}] = error; });
 }
-
 int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].count); }
 
 }  // namespace fake
 
 // ==== The platform layer as the engine sees it ===================================
 namespace platform {
-
-// The fake's helpers and world, named here without their namespace.
 using namespace fake;
+// The calls that no code under test makes (programResource, setFileAttributes,
+// enableControl) have no fake: a test that reached one would not link.
 
 // ---- Buffered file streams ---------------------------------------------------------
 Stream* openStream(const char* path, const char* mode) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::OpenStream, path)) return nullptr;
-    std::string host = hostPathLocked(path);
+    CallUnderLock call(Call::OpenStream, path);
+    if (call.failed) return nullptr;
     bool writing = std::strpbrk(mode, "wa+") != nullptr;
-    if (writing ? lockedOutLocked(host) : !isRegularFile(host)) return nullptr;
-    std::FILE* file = std::fopen(host.c_str(), mode);
+    if (writing ? lockedOutLocked(call.host) : !isRegularFile(call.host)) return nullptr;
+    std::FILE* file = std::fopen(call.host.c_str(), mode);
     return file == nullptr ? nullptr : given(new Stream{file, false});
 }
-
 size_t readStream(Stream* stream, void* buffer, size_t size) {
-    if (locked([] { return failsLocked(Call::ReadStream); })) {
-        stream->failed = true;
-        return 0;
-    }
-    return std::fread(buffer, 1, size, stream->file);
+    if (!fails(Call::ReadStream)) return std::fread(buffer, 1, size, stream->file);
+    stream->failed = true;
+    return 0;
 }
 bool streamFailed(Stream* stream) { return stream->failed || std::ferror(stream->file) != 0; }
 
@@ -464,8 +414,8 @@ size_t writeStream(Stream* stream, const void* buffer, size_t size) {
     size_t allowed = size;
     std::function<void()> hook;
     {
-        Lock lock(worldMutex);
-        if (failsLocked(Call::WriteStream)) return 0;
+        CallUnderLock call(Call::WriteStream);
+        if (call.failed) return 0;
         if (world.diskSpace >= 0) {
             allowed = std::min<uint64_t>(size, static_cast<uint64_t>(world.diskSpace));
             world.diskSpace -= static_cast<int64_t>(allowed);
@@ -477,9 +427,8 @@ size_t writeStream(Stream* stream, const void* buffer, size_t size) {
     if (hook) hook();
     return written;
 }
-
 bool closeStream(Stream* stream) {
-    bool injected = locked([] { return failsLocked(Call::CloseStream); });
+    bool injected = fails(Call::CloseStream);
     bool closed = std::fclose(stream->file) == 0;
     taken(stream);
     return closed && !injected;
@@ -487,209 +436,167 @@ bool closeStream(Stream* stream) {
 
 // ---- Files and folders -------------------------------------------------------------
 bool canOpenForReading(const char* path) {
-    Lock lock(worldMutex);
-    return !failsLocked(Call::CanOpenForReading, path) && isRegularFile(hostPathLocked(path));
+    CallUnderLock call(Call::CanOpenForReading, path);
+    return !call.failed && isRegularFile(call.host);
 }
-
 bool exclusiveFileSize(const char* path, uint32_t& lowSize) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ExclusiveFileSize, path)) return false;
-    std::string host = hostPathLocked(path);
-    const FileState& state = stateLocked(host);
-    if (!isRegularFile(host) || state.heldOpen) return false;
-    lowSize = static_cast<uint32_t>(state.reportedSize ? *state.reportedSize : fs::file_size(host));
+    CallUnderLock call(Call::ExclusiveFileSize, path);
+    const FileState& state = world.files[call.host];
+    if (call.failed || !isRegularFile(call.host) || state.heldOpen) return false;
+    lowSize = static_cast<uint32_t>(state.reportedSize.value_or(fs::file_size(call.host)));
     return true;
 }
-
 bool systemCopyFile(const char* source, const char* target) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::SystemCopyFile, target)) return false;
+    CallUnderLock call(Call::SystemCopyFile, target);
     std::string from = hostPathLocked(source);
-    std::string to = hostPathLocked(target);
     std::string contents;
-    if (lockedOutLocked(to) || !isRegularFile(from) || !readHostFile(from, contents) ||
-        !writeHostFile(to, contents)) {
-        return false;
-    }
-    stateLocked(to).readOnly = stateLocked(from).readOnly;  // as the system's copy does
+    if (call.failed || lockedOutLocked(call.host) || !isRegularFile(from)) return false;
+    if (!readHostFile(from, contents) || !writeHostFile(call.host, contents)) return false;
+    world.files[call.host].readOnly = world.files[from].readOnly;  // as the system's copy does
     return true;
 }
-
+// Of the attributes only read-only is kept, per file; a host symbolic link
+// reads as a reparse point.
 bool setAttributesNormal(const char* path) {
-    return setReadOnlyAttribute(Call::SetAttributesNormal, path, false);
-}
-bool setFileAttributes(const char* path, uint32_t attributes) {
-    bool readOnly = (attributes & kAttributeReadOnly) != 0;
-    return setReadOnlyAttribute(Call::SetFileAttributes, path, readOnly);
-}
-
-// Every file but a read-only one reads as normal, and a host symbolic link
-// as a reparse point.
-bool fileAttributes(const char* path, uint32_t& attributes) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::FileAttributes, path)) return false;
-    std::string host = hostPathLocked(path);
-    if (!hostExists(host)) return false;
-    attributes = stateLocked(host).readOnly ? kAttributeReadOnly : 0x80;
-    if (fs::is_symlink(host, hostError)) attributes |= kAttributeReparsePoint;
+    CallUnderLock call(Call::SetAttributesNormal, path);
+    if (call.failed || !hostExists(call.host)) return false;
+    world.files[call.host].readOnly = false;
     return true;
 }
-
+bool fileAttributes(const char* path, uint32_t& attributes) {
+    CallUnderLock call(Call::FileAttributes, path);
+    if (call.failed || !hostExists(call.host)) return false;
+    attributes = world.files[call.host].readOnly ? kAttributeReadOnly : 0x80;
+    if (fs::is_symlink(call.host, hostError)) attributes |= kAttributeReparsePoint;
+    return true;
+}
 // An injected failure is a search that failed, not a missing path.
 Presence findPath(const char* path, uint64_t* size) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::FindPath, path)) return Presence::Unknown;
-    std::string host = hostPathLocked(path);
-    fs::file_status status = fs::status(host, hostError);
+    CallUnderLock call(Call::FindPath, path);
+    if (call.failed) return Presence::Unknown;
+    fs::file_status status = fs::status(call.host, hostError);
     if (!fs::exists(status)) return Presence::Missing;
     if (fs::is_directory(status)) return Presence::Folder;
-    if (size != nullptr) *size = static_cast<uint64_t>(fs::file_size(host, hostError));
+    if (size != nullptr) *size = static_cast<uint64_t>(fs::file_size(call.host, hostError));
     return Presence::File;
 }
-
 bool deleteFile(const char* path) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::DeleteFile, path)) return false;
-    std::string host = hostPathLocked(path);
-    if (!isRegularFile(host) || lockedOutLocked(host)) return false;
-    world.files.erase(host);
-    return fs::remove(host, hostError);
+    CallUnderLock call(Call::DeleteFile, path);
+    if (call.failed || !isRegularFile(call.host) || lockedOutLocked(call.host)) return false;
+    world.files.erase(call.host);
+    return fs::remove(call.host, hostError);
 }
 bool writeFileToDisk(const char* path, const void* data, size_t size) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::WriteFileToDisk, path)) return false;
-    std::string host = hostPathLocked(path);
-    if (lockedOutLocked(host)) return false;
-    return writeHostFile(host, std::string(static_cast<const char*>(data), size));
+    CallUnderLock call(Call::WriteFileToDisk, path);
+    if (call.failed || lockedOutLocked(call.host)) return false;
+    return writeHostFile(call.host, std::string(static_cast<const char*>(data), size));
 }
-
 MappedFile* mapFileForReading(const char* path, const void*& data, uint64_t& size) {
-    Lock lock(worldMutex);
-    std::string host = hostPathLocked(path);
-    auto* mapped = new MappedFile;
-    if (failsLocked(Call::MapFileForReading, path) || !isRegularFile(host) ||
-        !readHostFile(host, mapped->bytes)) {
-        delete mapped;
-        return nullptr;
-    }
+    CallUnderLock call(Call::MapFileForReading, path);
+    std::string bytes;
+    if (call.failed || !isRegularFile(call.host)) return nullptr;
+    if (!readHostFile(call.host, bytes)) return nullptr;
+    auto* mapped = given(new MappedFile{std::move(bytes)});
     data = mapped->bytes.empty() ? nullptr : mapped->bytes.data();
     size = mapped->bytes.size();
-    return given(mapped);
+    return mapped;
 }
 void unmapFile(MappedFile* file) { taken(file); }
-
 // The host keeps no cache of its own to write out: a flush only counts,
 // and fails for a path that is not there.
 bool flushFileToDisk(const char* path) {
-    Lock lock(worldMutex);
-    return !failsLocked(Call::FlushFileToDisk, path) && isRegularFile(hostPathLocked(path));
+    CallUnderLock call(Call::FlushFileToDisk, path);
+    return !call.failed && isRegularFile(call.host);
 }
 bool flushFolderToDisk(const char* path) {
-    Lock lock(worldMutex);
-    return !failsLocked(Call::FlushFolderToDisk, path) && isFolder(hostPathLocked(path));
+    CallUnderLock call(Call::FlushFolderToDisk, path);
+    return !call.failed && isFolder(call.host);
 }
-
 // Letter case aside in ASCII only; the real comparison is the system's.
 bool sameFileName(const char* a, const char* b) { return lowerCase(a) == lowerCase(b); }
-
+// Only a full path becomes the current directory: the tests use no other.
 bool changeDirectory(const char* path) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ChangeDirectory, path) || !isFolder(hostPathLocked(path))) return false;
-    if (path[0] == '\0' || path[1] != ':') return false;  // the tests use full paths
+    CallUnderLock call(Call::ChangeDirectory, path);
+    if (call.failed || !isFolder(call.host) || path[0] == '\0' || path[1] != ':') return false;
     world.currentDirectory = path;
     return true;
 }
 bool makeDirectory(const char* path) {
-    Lock lock(worldMutex);
-    return !failsLocked(Call::MakeDirectory, path) &&
-           fs::create_directory(hostPathLocked(path), hostError);
+    CallUnderLock call(Call::MakeDirectory, path);
+    return !call.failed && fs::create_directory(call.host, hostError);
 }
 bool removeDirectory(const char* path) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::RemoveDirectory, path)) return false;
-    std::string host = hostPathLocked(path);
-    if (!isFolder(host) || !fs::is_empty(host, hostError)) return false;
-    return fs::remove(host, hostError);
+    CallUnderLock call(Call::RemoveDirectory, path);
+    if (call.failed || !isFolder(call.host) || !fs::is_empty(call.host, hostError)) return false;
+    return fs::remove(call.host, hostError);
 }
-
 FileHandle openTimeSource(const char* path) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::OpenTimeSource, path)) return nullptr;
-    std::string host = hostPathLocked(path);
-    return isRegularFile(host) ? given(new TimeFile{host}) : nullptr;
+    CallUnderLock call(Call::OpenTimeSource, path);
+    if (call.failed || !isRegularFile(call.host)) return nullptr;
+    return given(new TimeFile{call.host});
 }
+// A time target is opened for writing.
 FileHandle openTimeTarget(const char* path) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::OpenTimeTarget, path)) return nullptr;
-    std::string host = hostPathLocked(path);
-    return isRegularFile(host) && !lockedOutLocked(host) ? given(new TimeFile{host}) : nullptr;
+    CallUnderLock call(Call::OpenTimeTarget, path);
+    if (call.failed || !isRegularFile(call.host) || lockedOutLocked(call.host)) return nullptr;
+    return given(new TimeFile{call.host});
 }
 bool readFileTimes(FileHandle file, FileTimes& times) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ReadFileTimes)) return false;
-    times = stateLocked(static_cast<TimeFile*>(file)->host).times;
-    return true;
+    CallUnderLock call(Call::ReadFileTimes);
+    if (!call.failed) times = world.files[static_cast<TimeFile*>(file)->host].times;
+    return !call.failed;
 }
 bool writeFileTimes(FileHandle file, const FileTimes& times) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::WriteFileTimes)) return false;
-    stateLocked(static_cast<TimeFile*>(file)->host).times = times;
-    return true;
+    CallUnderLock call(Call::WriteFileTimes);
+    if (!call.failed) world.files[static_cast<TimeFile*>(file)->host].times = times;
+    return !call.failed;
 }
 void closeFile(FileHandle file) { taken(static_cast<TimeFile*>(file)); }
-
 bool moduleFileName(char* buffer, size_t capacity) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ModuleFileName) || world.moduleFile.size() >= capacity) return false;
-    copyBounded(buffer, capacity, world.moduleFile);
-    return true;
+    CallUnderLock call(Call::ModuleFileName);
+    if (call.failed || world.moduleFile.size() >= capacity) return false;
+    return copied(buffer, capacity, world.moduleFile);
 }
-
 // The host's device and inode stand for the volume serial and file index, so
 // two paths that reach one host file (through a symbolic link) are one file.
 bool fileIdentity(const char* path, FileIdentity& identity) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::FileIdentity, path)) return false;
+    CallUnderLock call(Call::FileIdentity, path);
     struct stat status;
-    if (::stat(hostPathLocked(path).c_str(), &status) != 0) return false;
+    if (call.failed || ::stat(call.host.c_str(), &status) != 0) return false;
     identity.volumeSerial = static_cast<uint32_t>(status.st_dev);
     identity.fileIndex = world.noFileIndex ? 0 : static_cast<uint64_t>(status.st_ino);
     identity.size = static_cast<uint64_t>(status.st_size);
     return true;
 }
-
 // As the system does, a target that is read-only or held open refuses to be
 // replaced; the file's own state (times, attributes) moves with it.
 bool replaceFile(const char* source, const char* target) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ReplaceFile, target)) return false;
+    CallUnderLock call(Call::ReplaceFile, target);
     std::string from = hostPathLocked(source);
-    std::string to = hostPathLocked(target);
-    if (!isRegularFile(from) || lockedOutLocked(to)) return false;
-    if (stateLocked(from).heldOpen) return failWith(kSharingViolation);
-    fs::rename(from, to, hostError);
+    if (call.failed || !isRegularFile(from) || lockedOutLocked(call.host)) return false;
+    if (world.files[from].heldOpen) return failWith(kSharingViolation);
+    fs::rename(from, call.host, hostError);
     if (hostError) return false;
-    FileState moved = stateLocked(from);
+    FileState moved = world.files[from];
     world.files.erase(from);
-    world.files[to] = moved;
+    world.files[call.host] = moved;
     return true;
 }
-
 uint32_t lastError() { return lastFailure; }
 
 // ---- SHA-256 -----------------------------------------------------------------------
 Sha256* startSha256() {
-    if (locked([] { return failsLocked(Call::StartSha256); })) return nullptr;
+    if (fails(Call::StartSha256)) return nullptr;
     Sha256* sha = given(new Sha256{EVP_MD_CTX_new(), false});
     EVP_DigestInit_ex(sha->context, EVP_sha256(), nullptr);
     return sha;
 }
 bool addToSha256(Sha256* sha, const void* data, size_t size) {
-    if (locked([] { return failsLocked(Call::AddToSha256); })) sha->failed = true;
+    if (fails(Call::AddToSha256)) sha->failed = true;
     return !sha->failed && EVP_DigestUpdate(sha->context, data, size) == 1;
 }
 bool finishSha256(Sha256* sha, unsigned char* digest) {
-    bool finished = !locked([] { return failsLocked(Call::FinishSha256); }) && !sha->failed &&
+    bool finished = !fails(Call::FinishSha256) && !sha->failed &&
                     EVP_DigestFinal_ex(sha->context, digest, nullptr) == 1;
     EVP_MD_CTX_free(sha->context);
     taken(sha);
@@ -698,40 +605,33 @@ bool finishSha256(Sha256* sha, unsigned char* digest) {
 
 // ---- Drives ------------------------------------------------------------------------
 unsigned driveType(const char* root) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::DriveType, root)) return 0;
-    const Drive* drive = findDriveLocked(root);
-    return drive == nullptr ? 1 : drive->kind;  // DRIVE_NO_ROOT_DIR
+    CallUnderLock call(Call::DriveType, root);
+    return call.failed ? 0 : world.drives[lowerChar(root[0])].kind;
 }
 bool volumeLabel(const char* root, char* label, size_t capacity) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::VolumeLabel, root)) return false;
-    const Drive* drive = findDriveLocked(root);
-    if (drive == nullptr || !drive->hasVolume) return false;
-    copyBounded(label, capacity, drive->label);
-    return true;
+    CallUnderLock call(Call::VolumeLabel, root);
+    const Drive& drive = world.drives[lowerChar(root[0])];
+    return !call.failed && drive.hasVolume && copied(label, capacity, drive.label);
 }
 bool diskFreeBytes(const char* folder, uint64_t& freeBytes) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::DiskFreeBytes, folder)) return false;
-    freeBytes = world.freeBytes;
-    return true;
+    CallUnderLock call(Call::DiskFreeBytes, folder);
+    if (!call.failed) freeBytes = world.freeBytes;
+    return !call.failed;
 }
 
 // ---- Registry ----------------------------------------------------------------------
 bool registryOpenKey(const char* path, RegistryKey& key) {
-    Lock lock(worldMutex);
+    CallUnderLock call(Call::RegistryOpenKey);
     std::string lower = lowerCase(path);
-    if (failsLocked(Call::RegistryOpenKey) || world.registry.count(lower) == 0) return false;
+    if (call.failed || world.registry.count(lower) == 0) return false;
     key = new OpenKey{lower};
     ++world.openKeys;
     return true;
 }
 bool registryCreateKey(const char* path, RegistryKey& key) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::RegistryCreateKey)) return false;
-    addKeyLocked(path);
-    key = new OpenKey{lowerCase(path)};
+    CallUnderLock call(Call::RegistryCreateKey);
+    if (call.failed) return false;
+    key = new OpenKey{addKeyLocked(path)};
     ++world.openKeys;
     return true;
 }
@@ -741,34 +641,27 @@ void registryCloseKey(RegistryKey key) {
     delete static_cast<OpenKey*>(key);
     --world.openKeys;
 }
-
+// A key with subkeys cannot be deleted.
 bool registryDeleteKey(const char* path) {
-    Lock lock(worldMutex);
+    CallUnderLock call(Call::RegistryDeleteKey);
     std::string lower = lowerCase(path);
-    if (failsLocked(Call::RegistryDeleteKey) || world.registry.count(lower) == 0) return false;
-    // A key with subkeys cannot be deleted.
-    auto below = world.registry.upper_bound(lower + "\\");
-    if (below != world.registry.end() && below->first.rfind(lower + "\\", 0) == 0) return false;
-    world.registry.erase(lower);
-    return true;
+    auto next = world.registry.upper_bound(lower + "\\");
+    bool hasSubkeys = next != world.registry.end() && next->first.rfind(lower + "\\", 0) == 0;
+    return !call.failed && !hasSubkeys && world.registry.erase(lower) == 1;
 }
-
 bool registrySetValue(RegistryKey key, const char* name, uint32_t type, const void* data,
                       uint32_t size) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::RegistrySetValue)) return false;
-    auto values = world.registry.find(static_cast<OpenKey*>(key)->path);
-    if (values == world.registry.end()) return false;
+    CallUnderLock call(Call::RegistrySetValue);
+    auto* values = findIn(world.registry, static_cast<OpenKey*>(key)->path);
+    if (call.failed || values == nullptr) return false;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    values->second[lowerCase(name)] = RegistryValue{type, {bytes, bytes + size}};
+    (*values)[lowerCase(name)] = RegistryValue{type, {bytes, bytes + size}};
     return true;
 }
-
 bool registryQueryValue(RegistryKey key, const char* name, void* data, uint32_t& size) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::RegistryQueryValue)) return false;
+    CallUnderLock call(Call::RegistryQueryValue);
     const RegistryValue* value = findValueLocked(static_cast<OpenKey*>(key)->path, name);
-    if (value == nullptr) return false;
+    if (call.failed || value == nullptr) return false;
     const std::vector<unsigned char>& stored = value->data;
     bool fits = stored.size() <= size;
     if (fits && !stored.empty()) std::memcpy(data, stored.data(), stored.size());
@@ -778,15 +671,11 @@ bool registryQueryValue(RegistryKey key, const char* name, void* data, uint32_t&
 
 // ---- Threads and time --------------------------------------------------------------
 bool startThread(ThreadProc proc, void* argument, uint32_t& threadId, ThreadHandle& handle) {
-    {
-        Lock lock(worldMutex);
-        if (failsLocked(Call::StartThread)) return false;
-        threadId = world.nextThreadId++;
-    }
+    if (fails(Call::StartThread)) return false;
+    threadId = locked([] { return world.nextThreadId++; });
     handle = given(new FakeThread{std::thread(proc, argument)});
     return true;
 }
-
 void waitThread(ThreadHandle handle) {
     auto* thread = static_cast<FakeThread*>(handle);
     if (thread->thread.joinable()) thread->thread.join();
@@ -797,15 +686,12 @@ void closeThread(ThreadHandle handle) {
     waitThread(handle);
     taken(static_cast<FakeThread*>(handle));
 }
-
 uint32_t milliseconds() { return copyOf(world.clock); }
 void yieldThread() { std::this_thread::yield(); }
 // There is no message queue: the waiting loop only yields.
 bool pumpOneMessage() { return false; }
 
 // ---- Message boxes and dialog controls ---------------------------------------------
-// Question boxes (Yes/No) take the scripted answers in order, else Yes;
-// every other box answers OK.
 int messageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
     Lock lock(worldMutex);
     world.messages.push_back(ShownMessage{owner, text, caption, flags});
@@ -815,82 +701,60 @@ int messageBox(WindowHandle owner, const char* text, const char* caption, unsign
     world.answers.erase(world.answers.begin());
     return answer;
 }
-
 void setControlText(WindowHandle dialog, int controlId, const char* text) {
     if (dialog == nullptr) return;
-    Lock lock(worldMutex);
-    world.controls[{dialog, controlId}].texts.push_back(text);
-}
-void enableControl(WindowHandle dialog, int controlId, bool enabled) {
-    if (dialog == nullptr) return;
-    Lock lock(worldMutex);
-    world.controls[{dialog, controlId}].enabled = enabled;
+    locked([&] { world.controlTexts[{dialog, controlId}].push_back(text); });
 }
 void resetProgressBar(WindowHandle dialog, int controlId, int range) {
-    if (dialog == nullptr) return;
-    locked([&] { world.progressBars[{dialog, controlId}] = ProgressBar{range, 0}; });
+    if (dialog != nullptr) locked([&] { world.progressBars[{dialog, controlId}] = {range, 0}; });
 }
 void stepProgressBar(WindowHandle dialog, int controlId) {
-    if (dialog == nullptr) return;
-    locked([&] { ++world.progressBars[{dialog, controlId}].steps; });
+    if (dialog != nullptr) locked([&] { ++world.progressBars[{dialog, controlId}].steps; });
 }
 
 // ---- Shell -------------------------------------------------------------------------
 bool specialFolderPath(int csidl, char* buffer, size_t capacity) {
-    Lock lock(worldMutex);
+    CallUnderLock call(Call::SpecialFolderPath);
     if (capacity > 0) buffer[0] = '\0';
-    if (failsLocked(Call::SpecialFolderPath) || (csidl != 22 && csidl != 23)) return false;
-    copyBounded(buffer, capacity, csidl == 22 ? kStartMenuFolder : kProgramsFolder);
-    return true;
+    if (call.failed || (csidl != 22 && csidl != 23)) return false;
+    return copied(buffer, capacity, csidl == 22 ? kStartMenuFolder : kProgramsFolder);
 }
 bool saveShellLink(const char* linkFile, const char* target, const char* workingDirectory) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::SaveShellLink, linkFile)) return false;
-    std::string host = hostPathLocked(linkFile);
-    if (lockedOutLocked(host) || !isFolder(fs::path(host).parent_path())) return false;
-    return writeHostFile(host, std::string(target) + "\n" + workingDirectory);
+    CallUnderLock call(Call::SaveShellLink, linkFile);
+    if (call.failed || lockedOutLocked(call.host)) return false;
+    if (!isFolder(fs::path(call.host).parent_path())) return false;
+    return writeHostFile(call.host, std::string(target) + "\n" + workingDirectory);
 }
 bool loadShellLinkWorkingDirectory(const char* linkFile, char* buffer, size_t capacity) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::LoadShellLinkWorkingDirectory, linkFile)) return false;
+    CallUnderLock call(Call::LoadShellLinkWorkingDirectory, linkFile);
     std::string contents;
-    if (!readHostFile(hostPathLocked(linkFile), contents)) return false;
+    if (call.failed || !readHostFile(call.host, contents)) return false;
     size_t newline = contents.find('\n');
     if (newline == std::string::npos) return false;
-    copyBounded(buffer, capacity, contents.substr(newline + 1));
-    return true;
+    return copied(buffer, capacity, contents.substr(newline + 1));
 }
-
 bool startCom(bool& mustEnd) {
-    Lock lock(worldMutex);
-    mustEnd = !failsLocked(Call::StartCom);
+    CallUnderLock call(Call::StartCom);
+    mustEnd = !call.failed;
     if (mustEnd) ++world.comSessions;
     return mustEnd;
 }
 void endCom() { locked([] { --world.comSessions; }); }
-
 // The fake knows no long forms: every path goes to the shell as given.
 bool longPathName(const char* path, char*, size_t) {
-    Lock lock(worldMutex);
-    failsLocked(Call::LongPathName, path);
+    CallUnderLock call(Call::LongPathName, path);
     return false;
 }
-
 bool shellOpenFile(const char* path, const char* parameters) {
-    Lock lock(worldMutex);
+    CallUnderLock call(Call::ShellOpenFile, path);
     world.shellOpens.push_back(ShellOpen{path, parameters, world.currentDirectory});
-    return !failsLocked(Call::ShellOpenFile, path);
+    return !call.failed;
 }
-
-// Like the shell's dialog, calls back once it is up, then takes the user's
-// scripted answer.
+// Like the shell's dialog, calls back once it is up, then takes the scripted answer.
 ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
                           BrowseCallback callback, intptr_t data) {
-    {
-        Lock lock(worldMutex);
-        if (failsLocked(Call::BrowseForFolder)) return nullptr;
-        world.browseRequests.push_back(BrowseRequest{owner, title, flags, ""});
-    }
+    if (fails(Call::BrowseForFolder)) return nullptr;
+    locked([&] { world.browseRequests.push_back(BrowseRequest{owner, title, flags, ""}); });
     callback(browseDialog, 1, 0, data);
     Lock lock(worldMutex);
     if (world.browseAnswers.empty()) return nullptr;
@@ -898,24 +762,18 @@ ShellItem browseForFolder(WindowHandle owner, const char* title, unsigned flags,
     world.browseAnswers.erase(world.browseAnswers.begin());
     return item;
 }
-
 bool shellItemPath(ShellItem item, char* buffer, size_t capacity) {
-    Lock lock(worldMutex);
-    if (failsLocked(Call::ShellItemPath)) return false;
+    CallUnderLock call(Call::ShellItemPath);
     const std::string& path = static_cast<ChosenFolder*>(item)->path;
-    if (path.empty() || path.size() >= capacity) return false;
-    copyBounded(buffer, capacity, path);
-    return true;
+    if (call.failed || path.empty() || path.size() >= capacity) return false;
+    return copied(buffer, capacity, path);
 }
-
 // The fake frees the item even when it reports the allocator missing, so
 // that the tests leak nothing.
 bool freeShellItem(ShellItem item) {
-    Lock lock(worldMutex);
     delete static_cast<ChosenFolder*>(item);
-    return !failsLocked(Call::FreeShellItem);
+    return !fails(Call::FreeShellItem);
 }
-
 // Records the selection the browse dialog is asked for (by path).
 intptr_t sendWindowMessage(WindowHandle window, unsigned message, uintptr_t wParam,
                            intptr_t lParam) {

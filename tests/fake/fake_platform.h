@@ -2,9 +2,9 @@
 //
 // Drive-letter paths ("c:\Games\x.pac") map onto a temporary host folder
 // (<root>/c/Games/x.pac); the registry lives in memory; message boxes are
-// answered from a script and recorded; the clock is manual; control texts,
-// enable states and progress-bar messages are recorded; any call can be told
-// to fail. reset() gives every test a fresh, empty world.
+// answered from a script and recorded; the clock is manual; control texts
+// and progress bars are recorded; any call can be told to fail. reset()
+// gives every test a fresh, empty world.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,7 @@
 namespace fake {
 
 // Every call of the platform layer, by its name in platform/platform_calls.def,
-// for failure injection and counting. The fuzz target picks one by its
-// number.
+// for failure injection and counting. The fuzz target picks one by its number.
 enum class Call {
 #define PLATFORM_CALL(name, result, function, parameters) name,
 #include "platform/platform_calls.def"
@@ -28,6 +27,8 @@ enum class Call {
 
 // Empties the world: a new temporary root, no drives but a fixed disk c:,
 // an empty registry, no scripted answers, clock at 0, nothing recorded.
+// Aborts when the last test left a stream, file, mapping, SHA-256 or thread
+// open.
 void reset();
 
 // ---- Files ------------------------------------------------------------------
@@ -43,7 +44,7 @@ void makeFolder(const std::string& windowsPath);
 // system's sharing violation.
 void holdOpen(const std::string& windowsPath);
 // The read-only attribute: stream opens for writing, deletes and time-target
-// opens fail until setAttributesNormal clears it.
+// opens fail, with access denied, until setAttributesNormal clears it.
 void setReadOnly(const std::string& windowsPath, bool readOnly);
 bool isReadOnly(const std::string& windowsPath);
 // Times kept per file (a file starts with all three 0).
@@ -55,7 +56,6 @@ void setReportedSize(const std::string& windowsPath, uint64_t size);
 // Writes to streams fail (return short, the disk full) once this many more
 // bytes have been written in all; negative means never (the default).
 void setDiskSpaceForWrites(int64_t bytes);
-
 // The SHA-256 of bytes in lowercase hexadecimal, as a release manifest
 // gives it (the host's own).
 std::string sha256Hex(const std::string& bytes);
@@ -83,18 +83,14 @@ bool registryValue(const std::string& key, const std::string& name, RegistryValu
 // Keys opened and not yet closed.
 int openRegistryKeys();
 
-// ---- Message boxes --------------------------------------------------------
+// ---- Message boxes and dialog controls -------------------------------------
 struct ShownMessage { platform::WindowHandle owner; std::string text, caption; unsigned flags; };
 // Answers for the next questions, in order; unscripted boxes answer OK/Yes.
 void answerNext(int answer);
 std::vector<ShownMessage> shownMessages();
-
-// ---- Dialog controls ------------------------------------------------------
 std::string controlText(platform::WindowHandle dialog, int controlId);
 // Every text ever set on the control, oldest first.
 std::vector<std::string> controlTextHistory(platform::WindowHandle dialog, int controlId);
-// Controls start enabled.
-bool controlEnabled(platform::WindowHandle dialog, int controlId);
 // A progress bar's range and the steps since it was last reset.
 struct ProgressBar { int range = 0, steps = 0; };
 ProgressBar progressBar(platform::WindowHandle dialog, int controlId);
@@ -109,10 +105,8 @@ void onWrite(std::function<void()> hook);
 // reset() sets 22 (common Start menu) to c:\ProgramData\Microsoft\Windows\Start
 // Menu and 23 (common Programs) to its Programs folder, and creates them.
 // Links are kept as files holding "target\nworkingDirectory".
-struct ShellOpen {
-    std::string path, parameters;
-    std::string currentDirectory;  // of the process, when the shell was asked
-};
+// currentDirectory: the process's, when the shell was asked.
+struct ShellOpen { std::string path, parameters, currentDirectory; };
 // Every file the shell was asked to open (refused ones too), oldest first.
 std::vector<ShellOpen> shellOpens();
 // COM sessions started and not yet ended.
@@ -121,12 +115,9 @@ int openComSessions();
 // a virtual folder (one with no file-system path). Without an answer the
 // user cancels.
 void chooseInBrowser(const std::string& folder);
-struct BrowseRequest {
-    platform::WindowHandle owner;
-    std::string title;
-    unsigned flags;
-    std::string preselected;  // what the callback asked the dialog to select
-};
+// preselected: what the callback asked the dialog to select.
+struct BrowseRequest { platform::WindowHandle owner; std::string title; unsigned flags;
+                       std::string preselected; };
 std::vector<BrowseRequest> browseRequests();
 
 // ---- Failure injection and counting ------------------------------------
