@@ -223,8 +223,13 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         bool installs;
     };
     const Row rows[] = {
-        {"as the manifest says", [](std::string&) {}, true},
-        {"no manifest", [](std::string& manifest) { manifest.clear(); }, true},
+        {"as the manifest says", [](std::string&) { fake::reportNoFileIndex(); }, true},
+        {"no manifest",
+         [](std::string& manifest) {
+             manifest.clear();
+             fake::reportNoFileIndex();
+         },
+         true},
         {"a damaged source", [](std::string&) { fake::writeFile("c:\\Src\\f0.pac", "y"); },
          false},
         {"an entry it does not name",
@@ -232,6 +237,12 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         {"a missing source",
          [](std::string&) { std::remove(fake::hostPath("c:\\Src\\f0.pac").c_str()); }, false},
         {"another product's", [](std::string& manifest) { manifest[25] = 'X'; }, false},
+        {"a damaged source that is its own target",
+         [this](std::string&) {
+             copyText(engine.installDir, sizeof engine.installDir, "c:\\Src");
+             fake::writeFile("c:\\Src\\f0.pac", std::string(100000, 'y'));
+         },
+         false},
     };
     copyText(engine.productName, sizeof engine.productName, "Game");
     copyText(engine.dataFolder, sizeof engine.dataFolder, "Game");
@@ -246,7 +257,7 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         }
         manifest += "end\n";
         fake::writeFile("c:\\Game\\f1.pac", std::string(100000, 'o'));
-        fake::reportNoFileIndex();
+        copyText(engine.installDir, sizeof engine.installDir, "c:\\Game");
         row.fault(manifest);
         engine.hasReleaseManifest = false;
         if (!manifest.empty()) engine.useReleaseManifest(manifest.data(), manifest.size());

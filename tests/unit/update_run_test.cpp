@@ -14,6 +14,7 @@
 #include "engine/setup_engine.h"
 #include "tests/fake/fake_platform.h"
 #include "transfer/checksum_file.h"
+#include "transfer/checksums.h"
 #include "transfer/release_manifest.h"
 
 namespace {
@@ -31,9 +32,11 @@ const platform::FileTimes kOldTimes{1, 2, 3};
 // What the program keeps in the game folder while it updates.
 const char* const kLeftovers[] = {"~UPDATE.NEW", "~UPDATE.OLD", "~UPDATE.LOG", "~UPDATE.TMP"};
 
-// A new file's contents; one takes several copy blocks.
+// A new file's contents; one takes several copy blocks (and, where a test
+// says so, several chunks of the checksum thread).
+size_t largeFileBytes = 200000;
 std::string newContents(const std::string& name) {
-    return "new " + name + (name == "vic.pac" ? std::string(200000, 'v') : "");
+    return "new " + name + (name == "vic.pac" ? std::string(largeFileBytes, 'v') : "");
 }
 
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
@@ -80,6 +83,7 @@ protected:
         copyText(engine.dataFolder, sizeof engine.dataFolder, "Vellomira");
         copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
         engine.dialogWindow = &dialog;
+        largeFileBytes = 200000;
     }
     // The manifest of the data folder's files, in the program: a file it
     // does not hold is patched from the game's old file by "<name>.1.zst".
@@ -176,6 +180,7 @@ protected:
 };
 
 TEST_F(UpdateRunTest, UpdatesEveryListedFileWithTheSourcesTimes) {
+    largeFileBytes = 3700000;
     for (Checks checks : {Checks::None, Checks::ChecksumFile, Checks::Manifest, Checks::Patch}) {
         SCOPED_TRACE(static_cast<int>(checks));
         fake::reset();
@@ -311,6 +316,9 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              editManifest(begin, end + 12 - begin, "");
          },
          "srp_6.pac" + std::string(kDamaged)},
+        {"a source of another size", Checks::Manifest,
+         [] { fake::writeFile(sourceOf("mus.pac"), "new mus.pac!"); },
+         "mus.pac" + std::string(kDamaged)},
         {"a listed file missing, with a manifest", Checks::Manifest,
          [] { std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str()); },
          "srp_6.pac" + std::string(kDamaged)},
@@ -414,6 +422,11 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     EXPECT_NE(std::string::npos, shown[before].text.find("a.pac\n" + std::string(kNotPutBack)));
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
 
+    // A game folder that is no full path has nothing to put back.
+    copyText(engine.installDir, sizeof engine.installDir, "Games");
+    EXPECT_TRUE(engine.putBackEndedUpdate());
+    copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
+
     // A record that cannot be read keeps every old file where it is.
     fake::failCallFor(fake::Call::OpenStream, targetOf("~UPDATE.LOG"));
     EXPECT_FALSE(engine.putBackEndedUpdate());
@@ -503,6 +516,23 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
     }
 }
 
+// A whole file's checksums, or none when it cannot be read or the system
+// cannot compute them.
+TEST(Checksums, OfAWholeFileOrNone) {
+    fake::reset();
+    Checksums checksums;
+    checksums.crc32Wanted = checksums.sha256Wanted = true;
+    EXPECT_FALSE(fileChecksums("c:\\missing", checksums) || checksums.known);
+    fake::writeFile("c:\\a.pac", "abc");
+    ASSERT_TRUE(fileChecksums("c:\\a.pac", checksums) && checksums.known);
+    EXPECT_EQ(0x352441C2u, checksums.crc32);
+    EXPECT_EQ(0xbau, checksums.sha256[0]);
+    for (fake::Call call : {fake::Call::AddToSha256, fake::Call::FinishSha256}) {
+        fake::failCall(call);
+        EXPECT_FALSE(fileChecksums("c:\\a.pac", checksums) || checksums.known);
+    }
+}
+
 // A manifest is read only whole and in its grammar; any other text is none.
 TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
     const std::string a(64, 'a'), b(64, 'b');
@@ -511,13 +541,13 @@ TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
                               " z.pac.1.zst\nend\n";
     // Each row changes the whole manifest: what it finds, and what it puts.
     const std::pair<std::string, std::string> broken[] = {
-        {"end\n", "end"}, {"title T", "title\tT"}, {"title T", "titleT"},
+        {"end\n", "end"}, {"release R", "release R\x01"}, {"title T", "titleT"},
         {"release manifest 1", "release manifest 2"}, {"release R\n", ""},
         {"file 3 ", "file  "}, {"file 3 ", "file 03 "}, {"file 3 ", "file 3a "},
-        {"file 3 ", "file 12345678901234567890 "}, {"file 3 " + a, "file 3 " + b + "A"},
-        {"file 3 " + a, "file 3 " + a.substr(1)}, {"file 3 " + a, "file 3 " + a + "g"},
+        {"file 3 ", "file 12345678901234567890 "}, {"file 3 " + a, "file 3 A" + a.substr(1)},
+        {"file 3 " + a, "file 3 " + a.substr(1)}, {"file 3 " + a, "file 3 " + a.substr(1) + "g"},
         {"file 3 " + a + " x", "from 2 " + a + " 10 " + b + " w\nfile 3 " + a + " x"},
-        {"patched 40", "file 40"}, {"patched 40", "other 40"}, {" x y.pac", " x\\y.pac"},
+        {"patched 40", "file 40"}, {"end\n", "other 1\nend\n"}, {"file 3 " + a + " x y.pac", "file 3"}, {" x y.pac", " x\\y.pac"},
         {"z.pac.1.zst", "x y.pac"}, {"end\n", "from 1 " + a + " 1 " + b + " z.pac.1.zst\nend\n"},
         {" z.pac\n", " x y.pac\n"}, {"end\n", "end\nend\n"}, {"from 2 " + a, "from 2 " + a + " 10"}};
     SetupEngine engine;
