@@ -93,15 +93,6 @@ TEST_F(InstallCopyTest, ProgressBarIsScaledToAThousandSteps) {
     EXPECT_EQ(1000, steps());
 }
 
-TEST_F(InstallCopyTest, SourcesThatAreTheirTargetsAreLeftWholeAndCounted) {
-    makeList(2, 1750000);
-    copyText(engine.installDir, sizeof engine.installDir, "c:\\Src");
-    EXPECT_TRUE(engine.runInstallCopy());
-    EXPECT_EQ(std::string(1750000, 'x'), fake::readFile("c:\\Src\\f1.pac"));
-    EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
-    EXPECT_EQ(1000, steps());
-}
-
 // The clock line counts whole seconds and catches up one per call; the name
 // line turns its mark once per 131,072 calls; without a name neither moves.
 TEST_F(InstallCopyTest, StatusLinesShowTheClockAndTheFileWithATurningMark) {
