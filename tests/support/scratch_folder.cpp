@@ -34,23 +34,29 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !folderExists(path);
 }
 
-bool removeTree(const std::string& path) {
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(joinPath(path, "*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name(entry.cFileName);
-            if (name == "." || name == "..") continue;
-            std::string child = joinPath(path, name);
-            // A read-only file or folder would refuse to go.
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
-            } else {
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
+    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name(entry.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+bool removeTree(const std::string& path) {
+    for (const std::string& name : namesIn(path)) {
+        const std::string child = joinPath(path, name);
+        // A read-only file or folder would refuse to go.
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (folderExists(child)) {
+            removeTree(child);
+        } else {
+            DeleteFileA(child.c_str());
+        }
     }
     RemoveDirectoryA(path.c_str());
     return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // folder\name, with one backslash between them.
 inline std::string joinPath(const std::string& folder, const std::string& name) {
@@ -33,6 +34,8 @@ private:
 bool makeFolder(const std::string& path);
 bool folderExists(const std::string& path);
 bool fileExists(const std::string& path);
+// The names in a folder, "." and ".." aside; none when it is missing.
+std::vector<std::string> namesIn(const std::string& folder);
 
 // Replaces the file's contents; false when it could not all be written.
 bool writeWholeFile(const std::string& path, const std::string& contents);
