@@ -2,11 +2,7 @@
 
 #include <windows.h>
 
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -73,34 +69,4 @@ std::string readWholeFile(const std::string& path) {
     std::ostringstream contents;
     contents << file.rdbuf();  // an empty file fails only this insertion
     return contents.str();
-}
-
-ShortcutFile readShortcut(const std::string& path) {
-    ShortcutFile shortcut;
-    const std::string bytes = readWholeFile(path);
-    if (bytes.size() >= 0x40) std::memcpy(&shortcut.showCommand, bytes.data() + 0x3C, 4);
-    const HRESULT started = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    wchar_t widePath[MAX_PATH] = {};
-    char text[4][1024] = {};
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        shortcut.loaded =
-            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0 &&
-            SUCCEEDED(file->Load(widePath, STGM_READ)) &&
-            SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-            SUCCEEDED(link->GetWorkingDirectory(text[1], sizeof text[1])) &&
-            SUCCEEDED(link->GetArguments(text[2], sizeof text[2])) &&
-            SUCCEEDED(link->GetDescription(text[3], sizeof text[3]));
-        file->Release();
-    }
-    if (link != nullptr) link->Release();
-    if (SUCCEEDED(started)) CoUninitialize();
-    shortcut.target = text[0];
-    shortcut.workingDirectory = text[1];
-    shortcut.arguments = text[2];
-    shortcut.description = text[3];
-    return shortcut;
 }

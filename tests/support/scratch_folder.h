@@ -1,6 +1,6 @@
 // Test support shared by the tests that run against the real system: scratch
-// folders, whole-file and folder helpers, shell links read back. Paths are
-// Windows paths (backslashes).
+// folders, whole-file and folder helpers. Paths are Windows paths
+// (backslashes).
 #pragma once
 
 #include <string>
@@ -42,13 +42,3 @@ bool writeWholeFile(const std::string& path, const std::string& contents);
 // The file's contents, or "<unreadable>" when it cannot be opened, so that a
 // missing file never passes for an empty one.
 std::string readWholeFile(const std::string& path);
-
-// A shell link (.lnk) file as the user's shell sees it.
-struct ShortcutFile {
-    bool loaded = false;
-    std::string target, workingDirectory, arguments, description;
-    // The ShowCommand field of the link header (offset 0x3C), read from the
-    // file's bytes: the shell object answers SW_SHOWNORMAL after loading.
-    int showCommand = -1;
-};
-ShortcutFile readShortcut(const std::string& path);
