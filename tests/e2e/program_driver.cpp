@@ -1,6 +1,5 @@
 #include "tests/e2e/program_driver.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace e2e {
@@ -83,16 +82,6 @@ LRESULT ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         !SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
         return 0;
     return static_cast<LRESULT>(result);
-}
-
-std::string hexBytes(const std::string& text) {
-    std::string hex;
-    char byte[4];
-    for (unsigned char c : text) {
-        std::snprintf(byte, sizeof byte, "%02X ", c);
-        hex += byte;
-    }
-    return hex;
 }
 
 }  // namespace e2e

@@ -85,7 +85,4 @@ inline bool answerMessageBox(HWND box, int answer = IDOK) { return pressButton(b
 // the window is missing or did not answer.
 LRESULT ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Bytes shown as hex, for failure messages about code page 932 texts.
-std::string hexBytes(const std::string& text);
-
 }  // namespace e2e

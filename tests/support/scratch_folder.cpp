@@ -2,11 +2,7 @@
 
 #include <windows.h>
 
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -34,23 +30,29 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !folderExists(path);
 }
 
-bool removeTree(const std::string& path) {
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(joinPath(path, "*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name(entry.cFileName);
-            if (name == "." || name == "..") continue;
-            std::string child = joinPath(path, name);
-            // A read-only file or folder would refuse to go.
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
-            } else {
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
+    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name(entry.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+bool removeTree(const std::string& path) {
+    for (const std::string& name : namesIn(path)) {
+        const std::string child = joinPath(path, name);
+        // A read-only file or folder would refuse to go.
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (folderExists(child)) {
+            removeTree(child);
+        } else {
+            DeleteFileA(child.c_str());
+        }
     }
     RemoveDirectoryA(path.c_str());
     return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
@@ -67,34 +69,4 @@ std::string readWholeFile(const std::string& path) {
     std::ostringstream contents;
     contents << file.rdbuf();  // an empty file fails only this insertion
     return contents.str();
-}
-
-ShortcutFile readShortcut(const std::string& path) {
-    ShortcutFile shortcut;
-    const std::string bytes = readWholeFile(path);
-    if (bytes.size() >= 0x40) std::memcpy(&shortcut.showCommand, bytes.data() + 0x3C, 4);
-    const HRESULT started = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    wchar_t widePath[MAX_PATH] = {};
-    char text[4][1024] = {};
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        shortcut.loaded =
-            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0 &&
-            SUCCEEDED(file->Load(widePath, STGM_READ)) &&
-            SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-            SUCCEEDED(link->GetWorkingDirectory(text[1], sizeof text[1])) &&
-            SUCCEEDED(link->GetArguments(text[2], sizeof text[2])) &&
-            SUCCEEDED(link->GetDescription(text[3], sizeof text[3]));
-        file->Release();
-    }
-    if (link != nullptr) link->Release();
-    if (SUCCEEDED(started)) CoUninitialize();
-    shortcut.target = text[0];
-    shortcut.workingDirectory = text[1];
-    shortcut.arguments = text[2];
-    shortcut.description = text[3];
-    return shortcut;
 }

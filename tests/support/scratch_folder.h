@@ -1,9 +1,10 @@
 // Test support shared by the tests that run against the real system: scratch
-// folders, whole-file and folder helpers, shell links read back. Paths are
-// Windows paths (backslashes).
+// folders, whole-file and folder helpers. Paths are Windows paths
+// (backslashes).
 #pragma once
 
 #include <string>
+#include <vector>
 
 // folder\name, with one backslash between them.
 inline std::string joinPath(const std::string& folder, const std::string& name) {
@@ -33,19 +34,11 @@ private:
 bool makeFolder(const std::string& path);
 bool folderExists(const std::string& path);
 bool fileExists(const std::string& path);
+// The names in a folder, "." and ".." aside; none when it is missing.
+std::vector<std::string> namesIn(const std::string& folder);
 
 // Replaces the file's contents; false when it could not all be written.
 bool writeWholeFile(const std::string& path, const std::string& contents);
 // The file's contents, or "<unreadable>" when it cannot be opened, so that a
 // missing file never passes for an empty one.
 std::string readWholeFile(const std::string& path);
-
-// A shell link (.lnk) file as the user's shell sees it.
-struct ShortcutFile {
-    bool loaded = false;
-    std::string target, workingDirectory, arguments, description;
-    // The ShowCommand field of the link header (offset 0x3C), read from the
-    // file's bytes: the shell object answers SW_SHOWNORMAL after loading.
-    int showCommand = -1;
-};
-ShortcutFile readShortcut(const std::string& path);
