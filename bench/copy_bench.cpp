@@ -32,7 +32,7 @@
 #include "base/bounded_text.h"
 #include "engine/product_config.h"
 #include "engine/setup_engine.h"
-#include "tests/e2e/program_driver.h"
+#include "driver/program_driver.h"
 #include "transfer/copy_phases.h"
 
 namespace {

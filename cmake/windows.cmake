@@ -69,9 +69,16 @@ add_executable(win32_tests ${win32_test_sources} ${test_support_sources})
 target_link_libraries(win32_tests PRIVATE core gtest_main)
 add_test(NAME win32_tests COMMAND win32_tests)
 
+# Driving a real program through its windows from another process: the hands
+# of the Windows tests, the demo and the benchmark.
+add_library(program_driver STATIC driver/program_driver.cpp)
+target_include_directories(program_driver PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(program_driver PUBLIC user32)
+
 # The real programs driven through their windows (run under Wine).
 file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
 add_executable(e2e_tests ${e2e_sources} ${test_support_sources})
+target_link_libraries(e2e_tests PRIVATE program_driver)
 target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(e2e_tests PRIVATE product gtest_main user32 advapi32 shell32 ole32 uuid)
 add_dependencies(e2e_tests update setup shell_recorder)
@@ -86,9 +93,8 @@ add_executable(shell_recorder WIN32 tests/e2e/recorder/shell_recorder.cpp)
 # The demo's driver (scripts/demo.sh): presses the buttons of the update or
 # the setup window when no one sits at the display. A console program, not a
 # test.
-add_executable(demo_driver demo/demo_driver.cpp tests/e2e/program_driver.cpp)
-target_include_directories(demo_driver PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(demo_driver PRIVATE user32)
+add_executable(demo_driver demo/demo_driver.cpp)
+target_link_libraries(demo_driver PRIVATE program_driver)
 
 # The copy benchmark (scripts/bench.sh): the update run, and the real
 # update.exe driven through its window, beside the system's own copy. A
@@ -98,6 +104,7 @@ target_link_libraries(demo_driver PRIVATE user32)
 add_library(core_phases STATIC ${core_sources})
 target_compile_definitions(core_phases PUBLIC COPY_PHASES)
 target_link_libraries(core_phases PUBLIC base product platform_win32 ZLIB::ZLIB zstd_decoder)
-add_executable(copy_bench bench/copy_bench.cpp tests/e2e/program_driver.cpp)
+add_executable(copy_bench bench/copy_bench.cpp)
+target_link_libraries(copy_bench PRIVATE program_driver)
 target_include_directories(copy_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(copy_bench PRIVATE core_phases psapi)

@@ -8,7 +8,7 @@
 // <markers>\<step>.done exists. A marker folder "-" takes none.
 //
 // Usage: demo_driver update|install <program.exe> <marker folder>|-
-#include "tests/e2e/program_driver.h"
+#include "driver/program_driver.h"
 
 #include <cstdio>
 #include <string>

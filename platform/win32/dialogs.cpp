@@ -35,11 +35,6 @@ void setControlText(WindowHandle dialog, int controlId, const char* text) {
     if (control != nullptr) SetWindowTextA(control, text);
 }
 
-void enableControl(WindowHandle dialog, int controlId, bool enabled) {
-    HWND control = controlOf(dialog, controlId);
-    if (control != nullptr) EnableWindow(control, enabled ? TRUE : FALSE);
-}
-
 void resetProgressBar(WindowHandle dialog, int controlId, int range) {
     HWND bar = controlOf(dialog, controlId);
     if (bar == nullptr) return;

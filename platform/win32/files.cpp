@@ -61,10 +61,6 @@ bool fileAttributes(const char* path, uint32_t& attributes) {
     return true;
 }
 
-bool setFileAttributes(const char* path, uint32_t attributes) {
-    return SetFileAttributesA(path, attributes) != 0;
-}
-
 Presence findPath(const char* path, uint64_t* size) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);

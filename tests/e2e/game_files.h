@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/e2e/program_driver.h"
+#include "driver/program_driver.h"
 #include "tests/support/scratch_folder.h"
 
 namespace e2e {

@@ -391,8 +391,8 @@ int callCount(Call call) { return copyOf(world.calls[static_cast<int>(call)].cou
 // ==== The platform layer as the engine sees it ===================================
 namespace platform {
 using namespace fake;
-// The calls that no code under test makes (programResource, setFileAttributes,
-// enableControl) have no fake: a test that reached one would not link.
+// The call that no code under test makes (programResource) has no fake: a
+// test that reached it would not link.
 
 // ---- Buffered file streams ---------------------------------------------------------
 Stream* openStream(const char* path, const char* mode) {

@@ -1,4 +1,4 @@
-#include "tests/e2e/program_driver.h"
+#include "driver/program_driver.h"
 
 #include <vector>
 
