@@ -31,6 +31,12 @@ bool copyTimes(const char* target, const char* source) {
     return copied;
 }
 
+// What the data folder ships of a file, which names it to the player: its
+// patch, where a patch makes it.
+const char* shippedName(const UpdateFile& file) {
+    return file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
+}
+
 // Writes one staged file: a copy of its source, or its game file with its
 // patch applied. Failed when it is not whole, its checksums could not be
 // computed, or it has not the source's (the patch's) times; Damaged when
@@ -40,8 +46,7 @@ StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* 
     char source[kTextCapacity];
     char staged[kTextCapacity];
     char game[kTextCapacity];
-    const char* sourceName = file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
-    if (!joinPath(source, sizeof source, dataPath, sourceName) ||
+    if (!joinPath(source, sizeof source, dataPath, shippedName(file)) ||
         !joinPath(staged, sizeof staged, staging, file.name) ||
         !joinPath(game, sizeof game, engine.installDir, file.name)) {
         return StagingOutcome::Failed;
@@ -71,11 +76,6 @@ StagingOutcome stageFile(SetupEngine& engine, const char* dataPath, const char* 
 StagingOutcome failureOf() {
     bool full = platform::errorKindOf(platform::lastError()) == platform::ErrorKind::DiskFull;
     return full ? StagingOutcome::DiskFull : StagingOutcome::Failed;
-}
-
-// What names a file to the player: its patch, where a patch makes it.
-const char* shippedName(const UpdateFile& file) {
-    return file.patch != nullptr ? file.patch->patchName.c_str() : file.name;
 }
 
 bool isDamaged(const UpdateFile& file) {
