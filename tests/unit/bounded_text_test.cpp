@@ -17,6 +17,8 @@ TEST(BoundedText, WritesWithinCapacityOnly) {
     EXPECT_TRUE(appendText(buffer, sizeof buffer, "cde"));
     EXPECT_FALSE(appendText(buffer, sizeof buffer, "fghij"));
     EXPECT_STREQ(buffer, "abcdefg");
+    char unended[3] = {'a', 'b', 'c'};
+    EXPECT_FALSE(appendText(unended, sizeof unended, ""));
     EXPECT_TRUE(copyText(buffer, sizeof buffer, "abcdefg"));
     EXPECT_TRUE(formatText(buffer, sizeof buffer, "%s\\%s", "d:", "Game"));
     EXPECT_STREQ(buffer, "d:\\Game");

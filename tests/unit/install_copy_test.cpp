@@ -228,6 +228,9 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         {"a missing source",
          [](std::string&) { std::remove(fake::hostPath("c:\\Src\\f0.pac").c_str()); }, false},
         {"another product's", [](std::string& manifest) { manifest[25] = 'X'; }, false},
+        {"a source that is its own target",
+         [this](std::string&) { copyText(engine.installDir, sizeof engine.installDir, "c:\\Src"); },
+         true},
         {"a damaged source that is its own target",
          [this](std::string&) {
              copyText(engine.installDir, sizeof engine.installDir, "c:\\Src");
@@ -254,7 +257,8 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         if (!manifest.empty()) engine.useReleaseManifest(manifest.data(), manifest.size());
         EXPECT_EQ(row.installs, engine.runInstallCopy());
         if (row.installs) {
-            EXPECT_EQ(std::string(100000, 'x'), fake::readFile("c:\\Game\\f1.pac"));
+            EXPECT_EQ(std::string(100000, 'x'),
+                      fake::readFile(std::string(engine.installDir) + "\\f1.pac"));
         }
     }
 }

@@ -505,6 +505,8 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
         {"a.pac 01234567\na.pac 89ABCDEF\n", "a.pac", true, 0x01234567},
         {"a.pac 0123AB:D\n", "a.pac", false, 0},
         {std::string("a.pac\0junk 0123ABCD\n", 20), "a.pac", false, 0},
+        {";x 00000001", ";x", false, 0},
+        {"   00000001", " ", false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -578,7 +580,7 @@ TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
 TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
     const std::string invalid = "インストール先のフォルダが正しくありません。";
     const std::pair<const char*, std::string> rows[] = {
-        {"c:Games", invalid}, {"\\\\server", invalid},
+        {"c:Games", invalid}, {"\\\\server", invalid}, {"\\Games\\Vellomira", invalid},
         {"\\\\server\\share\\Vellomira", "\\\\server\\share\\Vellomira\nが見つかりません。"},
         {kInstallFolder, std::string(kInstallFolder) + "\nが見つかりません。"},
         {"c:", ""}};
