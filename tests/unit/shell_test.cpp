@@ -111,6 +111,7 @@ TEST_F(Shell, FailuresAndPathsThatDoNotFitStopTheGroup) {
     std::strcpy(engine->shellFolder, "stale");
     EXPECT_FALSE(engine->createShortcutGroup(2));
     EXPECT_STREQ(engine->shellFolder, "");
+    EXPECT_EQ(fake::callCount(fake::Call::SpecialFolderPath), 0);
     EXPECT_FALSE(fake::exists(programs + "\\Torvane"));
 
     fake::failCallFor(fake::Call::SaveShellLink, group + "\\README.lnk");
@@ -138,8 +139,10 @@ TEST_F(Shell, FailuresAndPathsThatDoNotFitStopTheGroup) {
                                         "a.exe", "Name"));
     EXPECT_EQ(fake::callCount(fake::Call::SaveShellLink), 0);
 
-    // A list without the readme's or the uninstaller's entry makes no group.
-    const char* const shortList[] = {"Vellomira.exe", nullptr};
+    // A list without the uninstaller's entry makes no group.
+    std::strcpy(engine->installDir, gameFolder.c_str());
+    const char* const shortList[] = {"Vellomira.exe", "1", "2", "3", "4", "5", "6", "7", "8", "9",
+                                     "readme.txt", nullptr};
     engine->installFiles = SetupEngine::replaceFileList(engine->installFiles, shortList);
     EXPECT_FALSE(engine->createShortcutGroup(1));
 
