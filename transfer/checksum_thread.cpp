@@ -19,7 +19,6 @@ size_t chunkSizes[kChunks];
 }  // namespace
 
 ChecksumThread::ChecksumThread(Checksums& result) : result_(result) {
-    result_.known = false;
     crc32_ = static_cast<uint32_t>(crc32(0, Z_NULL, 0));
     if (result_.sha256Wanted) {
         sha256_ = platform::startSha256();
@@ -29,13 +28,7 @@ ChecksumThread::ChecksumThread(Checksums& result) : result_(result) {
     if (!platform::startThread(&ChecksumThread::run, this, threadId, thread_)) thread_ = nullptr;
 }
 
-ChecksumThread::~ChecksumThread() {
-    if (thread_ != nullptr) finish();
-    if (sha256_ != nullptr) {
-        unsigned char unused[platform::kSha256Bytes];
-        platform::finishSha256(sha256_, unused);
-    }
-}
+ChecksumThread::~ChecksumThread() { finish(); }
 
 unsigned char* ChecksumThread::freeBlock() {
     if (!filling_) {

@@ -25,7 +25,8 @@ class ChecksumThread {
 public:
     // Starts the checksums the result wants.
     explicit ChecksumThread(Checksums& result);
-    // Waits for the thread, if finish was never called.
+    // Finishes, if finish was never called: no thread or SHA-256 outlives
+    // the copy. A second finish only stores the same checksums again.
     ~ChecksumThread();
     ChecksumThread(const ChecksumThread&) = delete;
     ChecksumThread& operator=(const ChecksumThread&) = delete;

@@ -269,9 +269,10 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              std::remove(fake::hostPath(sourceOf("srp_6.pac")).c_str());
          },
          kNothingChanged},
-        {"the disk fills up", Checks::None,
-         [] {
+        {"the disk fills up while the checksums run", Checks::Manifest,
+         [this] {
              fake::writeFile(sourceOf("mus.pac"), std::string(200000, 'm'));
+             useManifest(listed);
              fake::setDiskSpaceForWrites(100000);
              fake::failCall(fake::Call::SystemCopyFile, -1, 0, 112);
          },
@@ -355,6 +356,8 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "se.pac.1.zst" + std::string(kDamaged)},
         {"no SHA-256 from the system", Checks::Manifest,
          [] { fake::failCall(fake::Call::StartSha256, 1, 2); }, "\nを更新できませんでした。"},
+        {"a SHA-256 the system does not finish", Checks::Manifest,
+         [] { fake::failCall(fake::Call::FinishSha256); }, "\nを更新できませんでした。"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
