@@ -33,10 +33,14 @@ const platform::FileTimes kOldTimes{1, 2, 3};
 const char* const kLeftovers[] = {"~UPDATE.NEW", "~UPDATE.OLD", "~UPDATE.LOG", "~UPDATE.TMP"};
 
 // A new file's contents; one takes several copy blocks (and, where a test
-// says so, several chunks of the checksum thread).
+// says so, several chunks of the checksum thread), and as it does not
+// compress, its patch takes several reads.
 size_t largeFileBytes = 200000;
 std::string newContents(const std::string& name) {
-    return "new " + name + (name == "vic.pac" ? std::string(largeFileBytes, 'v') : "");
+    std::string bytes = "new " + name;
+    for (uint32_t at = 0, seed = 1; name == "vic.pac" && at < largeFileBytes; ++at)
+        bytes += static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
 }
 
 std::string sourceOf(const std::string& name) { return kDataFolder + name; }
@@ -444,11 +448,13 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     expectWarning("~UPDATE.OLD\\a.pac\nを削除できませんでした。");
     EXPECT_EQ("old", fake::readFile(targetOf("a.pac")));
 
-    // A record cut short was written before any rename: only the staged
-    // files go. One naming a file of no list (a save, a path) is another
-    // program's: it is left alone, and the player told.
+    // A record cut short, or with a line of neither kind, was written
+    // before any rename: only the staged files go. One naming a file of no
+    // list (a save, a path) is another program's: it is left alone, and the
+    // player told.
     const std::pair<const char*, bool> records[] = {
         {"update record 1\r\n+a.pac\r\n", true},
+        {"update record 1\r\na.pac\r\n.\r\n", true},
         {"update record 1\r\n+..\\a.pac\r\n.\r\n", false},
         {"update record 1\r\n-save.dat\r\n.\r\n", false}};
     for (const auto& [record, ours] : records) {
