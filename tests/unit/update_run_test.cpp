@@ -237,7 +237,6 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         std::function<void()> fault;
         std::string expected;
     };
-    const std::string first = ProductConfig::installList[0];
     const Row rows[] = {
         {"the game holds a read-only file", Checks::None,
          [] {
@@ -281,46 +280,18 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::failCall(fake::Call::SystemCopyFile, -1, 0, 112);
          },
          "\nを書き込む途中で、ドライブの空き容量がなくなりました。"},
-        {"a source cannot be searched for", Checks::None,
-         [] { fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac")); },
-         "srp_6.pac\nを更新できませんでした。"},
-        {"the times cannot be set", Checks::None,
-         [] { fake::failCall(fake::Call::OpenTimeTarget); }, first + "\nを更新できませんでした。"},
-        {"the times cannot be read", Checks::None,
-         [] { fake::failCall(fake::Call::OpenTimeSource); }, first + "\nを更新できませんでした。"},
         {"the staging folder cannot be made", Checks::None,
          [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを作成できませんでした。"},
-        {"a staged file cannot be written through to the disk", Checks::None,
-         [] { fake::failCall(fake::Call::FlushFileToDisk, 1, 3); }, "\nを更新できませんでした。"},
         {"too little room for the staged files", Checks::None,
          [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
-        {"a damaged source, which the system's copy redid", Checks::ChecksumFile,
-         [] {
-             fake::writeFile(sourceOf("mus.pac"), "new mus.paX");
-             fake::setReportedSize(sourceOf("mus.pac"), 1 << 20);
-         },
-         "mus.pac" + std::string(kDamaged)},
         {"a listed file the checksum file lacks", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
              fake::writeFile(kChecksumFile, lines.substr(0, lines.rfind("srp_6.pac")));
          },
          "srp_6.pac" + std::string(kDamaged)},
-        {"a checksum file larger than any release's", Checks::ChecksumFile,
-         [] {
-             std::string lines = fake::readFile(kChecksumFile);
-             fake::writeFile(kChecksumFile, lines + std::string(1 << 20, ';'));
-         },
-         "update.sfv" + std::string(kDamaged)},
         // With the manifest inside the program, a file must have its size
         // and SHA-256, whatever the checksum file beside it says.
-        {"a listed file the manifest lacks", Checks::Manifest,
-         [this] {
-             size_t end = manifest.find(" srp_6.pac\r\n");
-             size_t begin = manifest.rfind("\r\n", end) + 2;
-             editManifest(begin, end + 12 - begin, "");
-         },
-         "srp_6.pac" + std::string(kDamaged)},
         {"a source of another size", Checks::Manifest,
          [] { fake::writeFile(sourceOf("mus.pac"), "new mus.pac!"); },
          "mus.pac" + std::string(kDamaged)},
@@ -335,26 +306,13 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"another product's manifest", Checks::Manifest,
          [this] { copyText(engine.productName, sizeof engine.productName, "Other"); },
          "update.exe" + std::string(kDamaged)},
-        // A patch release: the game file must be of a version it knows, and
-        // a patch must be the manifest's and give the manifest's file.
-        {"a game file of a version the patch release does not know", Checks::Patch,
-         [this] {
-             size_t from = manifest.find(fake::sha256Hex("old"), manifest.find(" se.pac\r\n"));
-             editManifest(from, 64, std::string(64, '0'));
-         },
-         "se.pac\nは、このパッチが対象とするバージョンのファイルではありません。"},
+        // A patch release's patch must be the manifest's, one whole frame.
         {"a patch changed", Checks::Patch,
          [] { fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX")); },
          "se.pac.1.zst" + std::string(kDamaged)},
         {"a patch with bytes after its frame", Checks::Patch,
          [this] {
              fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.pac") + "x");
-             useManifest(listed);
-         },
-         "se.pac.1.zst" + std::string(kDamaged)},
-        {"a patch that does not decode", Checks::Patch,
-         [this] {
-             fake::writeFile(sourceOf("se.pac.1.zst"), "not a zstd frame");
              useManifest(listed);
          },
          "se.pac.1.zst" + std::string(kDamaged)},
@@ -507,11 +465,8 @@ TEST(ChecksumFile, FindsANamesChecksumOnlyInAWholeLine) {
         uint32_t checksum;
     };
     const Row rows[] = {
-        {"a.pac 0123ABCD\r\n", "a.pac", true, 0x0123ABCD},
-        {"\n;\nab\n; a.pac 00000000\r\nA.PAC 89abcdef\n", "a.pac", true, 0x89ABCDEF},
         {"a b.pac\t \t0123cdef  \r\n", "a b.pac", true, 0x0123CDEF},
         {"x 00000001", "x", true, 1},
-        {"a.pac 01234567\na.pac 89ABCDEF\n", "a.pac", true, 0x01234567},
         {"a.pac 0123AB:D\n", "a.pac", false, 0},
         {std::string("a.pac\0junk 0123ABCD\n", 20), "a.pac", false, 0},
         {";x 00000001", ";x", false, 0},
@@ -553,14 +508,12 @@ TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
     // Each row changes the whole manifest: what it finds, and what it puts.
     const std::pair<std::string, std::string> broken[] = {
         {"end\n", "end"}, {"release R", "release R\x01"}, {"title T", "titleT"},
-        {"release manifest 1", "release manifest 2"}, {"release R\n", ""},
-        {"file 3 ", "file  "}, {"file 3 ", "file 03 "}, {"file 3 ", "file 3a "},
-        {"file 3 ", "file 12345678901234567890 "}, {"file 3 " + a, "file 3 A" + a.substr(1)},
-        {"file 3 " + a, "file 3 " + a.substr(1)}, {"file 3 " + a, "file 3 " + a.substr(1) + "g"},
-        {"file 3 " + a + " x", "from 2 " + a + " 10 " + b + " w\nfile 3 " + a + " x"},
-        {"patched 40", "file 40"}, {"end\n", "other 1\nend\n"}, {"file 3 " + a + " x y.pac", "file 3"}, {" x y.pac", " x\\y.pac"},
-        {"z.pac.1.zst", "x y.pac"}, {"end\n", "from 1 " + a + " 1 " + b + " z.pac.1.zst\nend\n"},
-        {" z.pac\n", " x y.pac\n"}, {"end\n", "end\nend\n"}, {"from 2 " + a, "from 2 " + a + " 10"}};
+        {"release manifest 1", "release manifest 2"}, {"file 3 ", "file 03 "},
+        {"file 3 ", "file 3a "}, {"file 3 ", "file 12345678901234567890 "},
+        {"file 3 " + a, "file 3 " + a.substr(1) + "g"}, {"end\n", "other 1\nend\n"},
+        {"file 3 " + a + " x y.pac", "file 3"}, {" x y.pac", " x\\y.pac"},
+        {"end\n", "from 1 " + a + " 1 " + b + " z.pac.1.zst\nend\n"}, {"end\n", "end\nend\n"},
+        {"from 2 " + a, "from 2 " + a + " 10"}};
     SetupEngine engine;
     copyText(engine.productName, sizeof engine.productName, "T");
     copyText(engine.dataFolder, sizeof engine.dataFolder, "D");
@@ -585,27 +538,22 @@ TEST(ReleaseManifest, ReadsOnlyAWholeManifestOfItsGrammar) {
 }
 
 // The install folder must be a full path to a folder that exists; the
-// update never creates it. A share and a drive root are full paths.
+// update never creates it. A share is a full path.
 TEST_F(UpdateRunTest, RefusesAnInstallFolderThatIsMissingOrNotAFullPath) {
     const std::string invalid = "インストール先のフォルダが正しくありません。";
     const std::pair<const char*, std::string> rows[] = {
         {"c:Games", invalid}, {"\\\\server", invalid}, {"\\Games\\Vellomira", invalid},
-        {"\\\\server\\share\\Vellomira", "\\\\server\\share\\Vellomira\nが見つかりません。"},
-        {kInstallFolder, std::string(kInstallFolder) + "\nが見つかりません。"},
-        {"c:", ""}};
+        {"\\\\server\\share\\Vellomira", "\\\\server\\share\\Vellomira\nが見つかりません。"}};
     for (const auto& [folder, warning] : rows) {
         SCOPED_TRACE(folder);
         fake::reset();
         fake::writeFile(sourceOf("grd.pac"), "new");
         copyText(engine.installDir, sizeof engine.installDir, folder);
-        EXPECT_EQ(warning.empty(), engine.runUpdate());
-        if (!warning.empty()) {
-            expectWarning(warning);
-            EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
-            EXPECT_FALSE(fake::exists("c:\\grd.pac") || fake::exists(kInstallFolder));
-        }
+        EXPECT_FALSE(engine.runUpdate());
+        expectWarning(warning);
+        EXPECT_EQ(0, fake::callCount(fake::Call::OpenStream));
+        EXPECT_FALSE(fake::exists("c:\\grd.pac") || fake::exists(kInstallFolder));
     }
-    EXPECT_EQ("new", fake::readFile("c:\\grd.pac"));
 }
 
 }  // namespace
