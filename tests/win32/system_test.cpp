@@ -1,10 +1,9 @@
-// Drives, the registry, threads, the clock, the message queue and dialog
-// controls against the real system. The drives are those that the test
+// Drives, the registry, threads and the clock against the real system
+// (dialog controls, the progress bar and the message pump are the setup
+// story's, which reads its window's texts and bar while its copy runs). The drives are those that the test
 // script maps into the Wine prefix (TEST_CDROM_DRIVE with TEST_CDROM_LABEL,
 // TEST_FIXED_DRIVE, as "r:"); drives that are not set are left out.
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -102,44 +101,4 @@ TEST(Threads, AThreadRunsItsProcedureAndTheClockFollowsRealTime) {
     const uint32_t elapsed = platform::milliseconds() - start;
     EXPECT_GE(elapsed, 80u);
     EXPECT_LT(elapsed, 5000u);
-}
-
-// A hidden window with an edit control and a progress bar, standing in for
-// the setup window: a control's text is set by its id; the bar is reset to
-// its range and position 0, then stepped by one; the pump dispatches one
-// message a call.
-TEST(Controls, ControlsAreReachedByIdAndThePumpTakesOneMessage) {
-    constexpr int kEditId = 100, kBarId = 101;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    auto child = [&](const char* className, int id) {
-        return CreateWindowExA(0, className, "", WS_CHILD, 0, 0, 100, 20, window,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               GetModuleHandleA(nullptr), nullptr);
-    };
-    HWND edit = child("EDIT", kEditId), bar = child(PROGRESS_CLASSA, kBarId);
-    ASSERT_TRUE(window != nullptr && edit != nullptr && bar != nullptr);
-    platform::setControlText(window, kEditId, "abc");
-    char text[16] = {};
-    GetWindowTextA(edit, text, sizeof text);
-    EXPECT_STREQ("abc", text);
-    SendMessageA(bar, PBM_SETPOS, 7, 0);
-    platform::resetProgressBar(window, kBarId, 1000);
-    platform::stepProgressBar(window, kBarId);
-    platform::stepProgressBar(window, kBarId);
-    EXPECT_EQ(2, SendMessageA(bar, PBM_GETPOS, 0, 0));
-    EXPECT_EQ(1000, SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-
-    while (platform::pumpOneMessage()) {
-    }
-    PostMessageA(bar, PBM_STEPIT, 0, 0);
-    PostMessageA(bar, PBM_STEPIT, 0, 0);
-    for (int position : {3, 4}) {
-        EXPECT_TRUE(platform::pumpOneMessage());
-        EXPECT_EQ(position, SendMessageA(bar, PBM_GETPOS, 0, 0));
-    }
-    EXPECT_FALSE(platform::pumpOneMessage());
-    DestroyWindow(window);
 }
