@@ -63,16 +63,6 @@ TEST(EngineState, InitializeTakesTheNamesTheSourceAndTheRecord) {
     EXPECT_EQ(engine->installState, 0);
     EXPECT_STREQ(engine->sourceDir, "e:\\Other");
     EXPECT_EQ(fake::openRegistryKeys(), 0);
-
-    // A source root too long to take the data folder's name stays as it is;
-    // a program folder that does not fit at all leaves the source unknown.
-    fake::reset();
-    for (size_t length : {252, 300}) {
-        const std::string folder = "c:\\" + std::string(length, 'f');
-        fake::setModuleFileName(folder + "\\update.exe");
-        initialize();
-        EXPECT_EQ(std::string(engine->sourceDir), length == 252 ? folder : "");
-    }
 }
 
 TEST(SourceDiscovery, DriveKindsMapToTheEngineCodes) {

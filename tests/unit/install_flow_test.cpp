@@ -173,17 +173,6 @@ TEST_F(InstallFlowTest, FailedStepsCleanUpWhatTheyMust) {
     EXPECT_FALSE(anyListedFile());
     EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
 
-    // Run from the folder it installs into, on a volume that keeps no file
-    // index: the package's own files are neither emptied nor deleted.
-    prepare(engine);
-    copyText(engine.sourceDir, kPathCapacity, kGame.c_str());
-    for (const char* const* name = kList; *name != nullptr; ++name)
-        fake::writeFile(kGame + "\\" + *name, "data");
-    fake::reportNoFileIndex();
-    fake::failCall(fake::Call::RegistrySetValue);
-    EXPECT_FALSE(engine.runInstall());
-    EXPECT_EQ("data", fake::readFile(kGame + "\\grd.pac"));
-
     // Failed shortcut: files and record stay, the game is not marked installed.
     prepare(engine);
     fake::failCall(fake::Call::SaveShellLink);
