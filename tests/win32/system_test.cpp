@@ -1,12 +1,11 @@
-// The registry, threads and the clock against the real system. (Drives and
-// their labels, dialog controls, the progress bar and the message pump are
-// the setup story's: it finds the game's disc by its label, and reads its
-// window's texts and bar while its copy runs.)
+// The registry and the clock against the real system. (Drives and their
+// labels, the copy thread, dialog controls, the progress bar and the message
+// pump are the setup story's: it finds the game's disc by its label, and
+// reads its window's texts and bar while its copy runs.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -40,19 +39,8 @@ TEST(Registry, TextsKeepTheirSizeAndMisfitsFail) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\PlatformTests");
 }
 
-TEST(Threads, AThreadRunsItsProcedureAndTheClockFollowsRealTime) {
-    static std::atomic<unsigned long> ranOn{0};
-    uint32_t id = 0;
-    platform::ThreadHandle handle = nullptr;
+TEST(Clock, FollowsRealTime) {
     const uint32_t start = platform::milliseconds();
-    ASSERT_TRUE(platform::startThread([](void*) { ranOn = GetCurrentThreadId(); }, nullptr, id,
-                                      handle));
-    platform::waitThread(handle);
-    platform::closeThread(handle);
-    EXPECT_NE(0u, id);
-    EXPECT_EQ(id, ranOn.load());
-    EXPECT_NE(static_cast<unsigned long>(GetCurrentThreadId()), ranOn.load());
-
     Sleep(100);
     const uint32_t elapsed = platform::milliseconds() - start;
     EXPECT_GE(elapsed, 80u);
