@@ -384,11 +384,6 @@ TEST_F(UpdateRunTest, TheNextStartPutsBackAnUpdateThatWasKilled) {
     EXPECT_NE(std::string::npos, shown[before].text.find("a.pac\n" + std::string(kNotPutBack)));
     EXPECT_TRUE(fake::exists(targetOf("~UPDATE.LOG")));
 
-    // A game folder that is no full path has nothing to put back.
-    copyText(engine.installDir, sizeof engine.installDir, "Games");
-    EXPECT_TRUE(engine.putBackEndedUpdate());
-    copyText(engine.installDir, sizeof engine.installDir, kInstallFolder);
-
     // A record that cannot be read keeps every old file where it is.
     fake::failCallFor(fake::Call::OpenStream, targetOf("~UPDATE.LOG"));
     EXPECT_FALSE(engine.putBackEndedUpdate());
