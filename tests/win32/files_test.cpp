@@ -1,10 +1,10 @@
-// Files, streams, folders, file times and the program's own path against the
-// real system.
+// Files, streams, folders and file times against the real system. (The
+// program's own path, which leads each program to its data folder, is the
+// stories'.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -142,17 +142,4 @@ TEST(FileOperations, CopyAttributesRenameSearchAndFolders) {
     EXPECT_FALSE(platform::removeDirectory(sub.c_str()));
     EXPECT_TRUE(platform::deleteFile((sub + "\\inside.txt").c_str()));
     EXPECT_TRUE(platform::removeDirectory(sub.c_str()));
-}
-
-TEST(ModuleFileName, FullPathOrFalseWhenCut) {
-    char path[MAX_PATH];
-    ASSERT_TRUE(platform::moduleFileName(path, sizeof path));
-    const std::string name = path;
-    ASSERT_GT(name.size(), 15u);
-    EXPECT_EQ(0, _stricmp(name.c_str() + name.size() - 15, "win32_tests.exe"));
-    EXPECT_EQ(':', name[1]);
-    char small[8];
-    std::memset(small, 'x', sizeof small);
-    EXPECT_FALSE(platform::moduleFileName(small, sizeof small));
-    EXPECT_EQ(7u, std::strlen(small));
 }
