@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -119,6 +118,9 @@ TEST_F(InstallCopyTest, FilesThatCannotBeCopiedFailTheRunUnlessTheirSourceIsMiss
     fake::setDiskSpaceForWrites(50000);
     fake::failCall(fake::Call::SystemCopyFile, -1);
     EXPECT_FALSE(engine.runInstallCopy());
+    fake::setDiskSpaceForWrites(-1);
+    fake::holdOpen("c:\\Game\\f0.pac");
+    EXPECT_FALSE(engine.runInstallCopy());
 
     // A missing source is skipped; a path over 259 bytes fails, never cut.
     fake::reset();
@@ -146,6 +148,8 @@ TEST_F(InstallCopyTest, OnlyWhatTheManifestVouchesForIsInstalled) {
         {"as the manifest says", [](std::string&) { fake::reportNoFileIndex(); }, true},
         {"a damaged source", [](std::string&) { fake::writeFile("c:\\Src\\f0.pac", "y"); },
          false},
+        {"an entry it does not name",
+         [](std::string& manifest) { manifest.erase(manifest.find("file", 40)); }, false},
         {"another product's", [](std::string& manifest) { manifest[25] = 'X'; }, false},
         {"a source that is its own target",
          [this](std::string&) { copyText(engine.installDir, sizeof engine.installDir, "c:\\Src"); },

@@ -80,8 +80,8 @@ TEST_F(InstallFlowTest, InstallsRegistersAndReports) {
 }
 
 // Every refusal before the copy is explained and makes nothing it should
-// not: no source, too little space, an update that cannot be put back, a
-// folder that would not fit its field.
+// not: no source, too little space, a folder declined, an update that
+// cannot be put back, a folder that would not fit its field.
 TEST_F(InstallFlowTest, RefusalsBeforeTheCopyAreReported) {
     // Without a source every name would be looked for on the current
     // drive's root.
@@ -103,6 +103,14 @@ TEST_F(InstallFlowTest, RefusalsBeforeTheCopyAreReported) {
               "インストールするには 約3200Mの容量が必要です。",
               fake::shownMessages()[0].text);
     EXPECT_EQ(0x30u, fake::shownMessages()[0].flags);
+    EXPECT_FALSE(fake::exists("C:\\Games"));
+
+    prepare(engine);
+    fake::answerNext(platform::kAnswerNo);
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ(kGame + "\nフォルダを作成します。\nよろしいですか？", fake::shownMessages()[0].text);
+    EXPECT_EQ(kGame + " フォルダを作成できませんでした。", fake::shownMessages().back().text);
+    EXPECT_EQ(0x24u, fake::shownMessages()[0].flags);
     EXPECT_FALSE(fake::exists("C:\\Games"));
 
     // An update ended in its replace step in the folder, which cannot be

@@ -290,6 +290,9 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::writeFile(kChecksumFile, lines.substr(0, lines.rfind("srp_6.pac")));
          },
          "srp_6.pac" + std::string(kDamaged)},
+        {"a checksum file larger than any release's", Checks::ChecksumFile,
+         [] { fake::writeFile(kChecksumFile, std::string((1 << 20) + 1, ';')); },
+         "update.sfv" + std::string(kDamaged)},
         // With the manifest inside the program, a file must have its size
         // and SHA-256, whatever the checksum file beside it says.
         {"a source of another size", Checks::Manifest,
@@ -306,7 +309,11 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         {"another product's manifest", Checks::Manifest,
          [this] { copyText(engine.productName, sizeof engine.productName, "Other"); },
          "update.exe" + std::string(kDamaged)},
-        // A patch release's patch must be the manifest's, one whole frame.
+        // A patch release: the game file must be of a version it knows, and
+        // a patch must be the manifest's, one whole frame.
+        {"a game file of a version the patch release does not know", Checks::Patch,
+         [this] { editManifest(manifest.find(fake::sha256Hex("old")), 64, std::string(64, '0')); },
+         "は、このパッチが対象とするバージョンのファイルではありません。"},
         {"a patch changed", Checks::Patch,
          [] { fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.paX")); },
          "se.pac.1.zst" + std::string(kDamaged)},
@@ -315,6 +322,9 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::writeFile(sourceOf("se.pac.1.zst"), makePatch("old", "new se.pac") + "x");
              useManifest(listed);
          },
+         "se.pac.1.zst" + std::string(kDamaged)},
+        {"a patch that does not decode", Checks::Patch,
+         [] { fake::writeFile(sourceOf("se.pac.1.zst"), "not a zstd frame"); },
          "se.pac.1.zst" + std::string(kDamaged)},
         {"no SHA-256 from the system", Checks::Manifest,
          [] { fake::failCall(fake::Call::StartSha256, 1, 2); }, "\nを更新できませんでした。"},
