@@ -1,9 +1,10 @@
-// Special folders, shell links and the shell's open against the system's shell.
+// Special folders and shell links against the system's shell. (The shell's
+// open of the documents and the game, long paths and refusals, is the setup
+// story's.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -55,21 +56,4 @@ TEST(ShellLinks, CallerThreadKeepsItsOwnComApartment) {
     EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     CoUninitialize();
     CoUninitialize();
-}
-
-// (The shell's open, and its refusal, are checked end to end.)
-TEST(ShellOpen, LongPathNames) {
-    ScratchFolder folder;
-    const std::string file = folder.pathOf("a rather long name.txt");
-    ASSERT_TRUE(writeWholeFile(file, "text"));
-    char shortPath[MAX_PATH] = {};
-    ASSERT_NE(0u, GetShortPathNameA(file.c_str(), shortPath, MAX_PATH));
-    ASSERT_NE(file, shortPath) << "the system gave no 8.3 form";
-
-    char path[260] = {};
-    EXPECT_TRUE(platform::longPathName(shortPath, path, sizeof path));
-    EXPECT_EQ(0, _stricmp(file.c_str(), path));
-    char small[12];
-    EXPECT_FALSE(platform::longPathName(shortPath, small, sizeof small));
-    EXPECT_FALSE(platform::longPathName(folder.pathOf("missing.txt").c_str(), path, 260));
 }
