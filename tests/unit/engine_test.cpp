@@ -55,6 +55,11 @@ TEST(EngineState, InitializeTakesTheNamesTheSourceAndTheRecord) {
     EXPECT_STREQ(engine->installDir, "c:\\Games\\Vellomira");
     EXPECT_STREQ(engine->sourceDir, "e:\\Vellomira");
     EXPECT_EQ(engine->installType, 2);
+    // A record read only in part counts as missing.
+    fake::setRegistryValue(key, "InstType", platform::kRegistryText,
+                           std::vector<unsigned char>(8, '7'));
+    initialize();
+    EXPECT_EQ(engine->installState, 0);
     EXPECT_EQ(fake::openRegistryKeys(), 0);
 }
 

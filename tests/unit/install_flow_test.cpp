@@ -113,6 +113,14 @@ TEST_F(InstallFlowTest, RefusalsBeforeTheCopyAreReported) {
     EXPECT_EQ(0x24u, fake::shownMessages()[0].flags);
     EXPECT_FALSE(fake::exists("C:\\Games"));
 
+    // A level that cannot be made stops the walk; levels before it stay.
+    prepare(engine);
+    fake::failCallFor(fake::Call::MakeDirectory, "C:\\Games\\Torvane");
+    EXPECT_FALSE(engine.runInstall());
+    EXPECT_EQ(kGame + " フォルダを作成できませんでした。", fake::shownMessages().back().text);
+    EXPECT_TRUE(fake::exists("C:\\Games"));
+    EXPECT_FALSE(fake::exists("C:\\Games\\Torvane"));
+
     // An update ended in its replace step in the folder, which cannot be
     // put back, is not installed over: its record would undo the install.
     prepare(engine);
@@ -184,6 +192,11 @@ TEST_F(InstallFlowTest, UninstallDeletesOnlyListedFilesInTheGameFolder) {
     EXPECT_FALSE(fake::registryKeyExists(ProductConfig::registryKeyPath));
     EXPECT_FALSE(fake::exists(std::string(engine.shellFolder) + "\\Torvane"));
     EXPECT_EQ(0, engine.installState.load());
+
+    // The record is gone now: the uninstall fails and keeps the state.
+    engine.installState = 1;
+    EXPECT_FALSE(engine.runUninstall());
+    EXPECT_EQ(1, engine.installState.load());
 
     // Folders that could lead outside the game are refused untouched, and
     // so are names that climb out of it.

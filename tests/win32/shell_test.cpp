@@ -1,6 +1,6 @@
-// Special folders and shell links against the system's shell. (The shell's
-// open of the documents and the game, long paths and refusals, is the setup
-// story's.)
+// Shell links against the system's shell. (The common Programs folder that
+// holds the group, and the shell's open of the documents and the game, long
+// paths and refusals, are the setup story's.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,19 +9,6 @@
 
 #include "platform/platform.h"
 #include "tests/support/scratch_folder.h"
-
-TEST(SpecialFolders, CommonProgramsFolderAndRefusals) {
-    char path[260];
-    // The common Programs folder (where setup's links go is checked end to end).
-    ASSERT_TRUE(platform::specialFolderPath(23, path, sizeof path));
-    // A path that does not fit is not cut, and an unknown folder has none:
-    // either way the buffer is left empty.
-    char small[10] = "xxxxxxxxx";
-    EXPECT_FALSE(platform::specialFolderPath(23, small, sizeof small));
-    EXPECT_STREQ("", small);
-    EXPECT_FALSE(platform::specialFolderPath(0x7F, path, sizeof path));
-    EXPECT_STREQ("", path);
-}
 
 // A link saved, and saved again over its file, gives back its working
 // directory. One longer than the caller's buffer, or a link that cannot be
