@@ -237,6 +237,7 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
         std::function<void()> fault;
         std::string expected;
     };
+    const std::string first = ProductConfig::installList[0];
     const Row rows[] = {
         {"the game holds a read-only file", Checks::None,
          [] {
@@ -280,10 +281,25 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
              fake::failCall(fake::Call::SystemCopyFile, -1, 0, 112);
          },
          "\nを書き込む途中で、ドライブの空き容量がなくなりました。"},
+        {"a source cannot be searched for", Checks::None,
+         [] { fake::failCallFor(fake::Call::FindPath, sourceOf("srp_6.pac")); },
+         "srp_6.pac\nを更新できませんでした。"},
+        {"the times cannot be set", Checks::None,
+         [] { fake::failCall(fake::Call::OpenTimeTarget); }, first + "\nを更新できませんでした。"},
+        {"the times cannot be read", Checks::None,
+         [] { fake::failCall(fake::Call::OpenTimeSource); }, first + "\nを更新できませんでした。"},
         {"the staging folder cannot be made", Checks::None,
          [] { fake::failCall(fake::Call::MakeDirectory); }, "~UPDATE.NEW\nを作成できませんでした。"},
+        {"a staged file cannot be written through to the disk", Checks::None,
+         [] { fake::failCall(fake::Call::FlushFileToDisk, 1, 3); }, "\nを更新できませんでした。"},
         {"too little room for the staged files", Checks::None,
          [] { fake::setFreeBytes(4096 * 30); }, "約1Mの空き容量が必要です。"},
+        {"a damaged source, which the system's copy redid", Checks::ChecksumFile,
+         [] {
+             fake::writeFile(sourceOf("mus.pac"), "new mus.paX");
+             fake::setReportedSize(sourceOf("mus.pac"), 1 << 20);
+         },
+         "mus.pac" + std::string(kDamaged)},
         {"a listed file the checksum file lacks", Checks::ChecksumFile,
          [] {
              std::string lines = fake::readFile(kChecksumFile);
@@ -295,6 +311,13 @@ TEST_F(UpdateRunTest, AnUpdateThatCannotFinishLeavesEveryFileOld) {
          "update.sfv" + std::string(kDamaged)},
         // With the manifest inside the program, a file must have its size
         // and SHA-256, whatever the checksum file beside it says.
+        {"a listed file the manifest lacks", Checks::Manifest,
+         [this] {
+             size_t end = manifest.find(" srp_6.pac\r\n");
+             size_t begin = manifest.rfind("\r\n", end) + 2;
+             editManifest(begin, end + 12 - begin, "");
+         },
+         "srp_6.pac" + std::string(kDamaged)},
         {"a source of another size", Checks::Manifest,
          [] { fake::writeFile(sourceOf("mus.pac"), "new mus.pac!"); },
          "mus.pac" + std::string(kDamaged)},
