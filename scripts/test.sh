@@ -123,15 +123,14 @@ prepare_wine() {
     # A disc image that an earlier run left in d: (its mounts are outside).
     wine_remove_disc_image d
     rm -rf "$WINEPREFIX" "$media"
-    mkdir -p "$media/disc" "$media/fixed"
+    mkdir -p "$media/disc"
     make_disc_files "$media/disc/$PRODUCT_DATA_FOLDER" 768M "$build/product/install-list.txt"
     # The manual sits at the disc's root, beside the data folder.
     mkdir -p "$media/disc/manual"
     printf '<html></html>\n' >"$media/disc/manual/manual.html"
     wine_prefix_init || return 1
     wine_add_drive d "$media/disc" cdrom "$PRODUCT_DISC_LABEL" || return 1
-    wine_add_drive e "$media/fixed" hd FIXED || return 1
-    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL="$PRODUCT_DISC_LABEL" TEST_FIXED_DRIVE=e:
+    export TEST_CDROM_DRIVE=d: TEST_CDROM_LABEL="$PRODUCT_DISC_LABEL"
     wine_server_stop
 }
 

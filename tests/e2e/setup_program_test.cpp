@@ -1,6 +1,6 @@
 // setup.exe driven through its windows, with the game's disc in the CD-ROM
 // drive TEST_CDROM_DRIVE (the data folder Vellomira\ with every listed file,
-// grd.pac large, and manual\manual.html) and a fixed drive TEST_FIXED_DRIVE.
+// grd.pac large, and manual\manual.html).
 // A stand-in program (shell_recorder.exe), registered for .txt and .html
 // files and put in the game's place, appends "working directory|arguments"
 // to the file named by SHELL_RECORD_FILE at each start.
@@ -93,11 +93,9 @@ class SetupProgram : public ProgramTest {
 protected:
     void SetUp() override {
         const char* disc = std::getenv("TEST_CDROM_DRIVE");
-        const char* fixed = std::getenv("TEST_FIXED_DRIVE");
-        if (disc == nullptr || *disc == '\0' || fixed == nullptr || *fixed == '\0')
-            GTEST_SKIP() << "TEST_CDROM_DRIVE (the game's disc) or TEST_FIXED_DRIVE is not set";
+        if (disc == nullptr || *disc == '\0')
+            GTEST_SKIP() << "TEST_CDROM_DRIVE (the game's disc) is not set";
         discRoot = std::string(disc, 2);
-        fixedRoot = std::string(fixed, 2);
         discFolder = discRoot + "\\Vellomira";
         removeInstalledGame();
         ASSERT_TRUE(SetEnvironmentVariableA("SHELL_RECORD_FILE", recordFile.c_str()));
@@ -116,7 +114,6 @@ protected:
     void removeInstalledGame() {
         removeTree(kGameFolder);
         removeTree(kChosenBase);
-        removeTree(fixedRoot + "\\Torvane");
         removeTree(groupFolder());
         RemoveDirectoryA(groupFolder().substr(0, groupFolder().rfind('\\')).c_str());
         removeRecord();
@@ -226,7 +223,7 @@ protected:
     ScratchFolder scratch;
     const std::string recordFile = scratch.pathOf("opened.txt");
     const std::string setupPath = scratch.pathOf("setup\\setup.exe");
-    std::string discRoot, fixedRoot, discFolder;
+    std::string discRoot, discFolder;
 };
 
 // The game's whole life through setup's window. The status lines and the
@@ -235,8 +232,7 @@ protected:
 // stops by its own button; the install copies the parts chosen, registers
 // the game and makes its shortcuts; the game starts. Started again, setup
 // shows the game installed and uninstalls all of it, emptied folders
-// included. A drive root chosen is kept as the drive alone, and Close stops
-// an install into it before it ends setup.
+// included. Close stops an install before it ends setup.
 TEST_F(SetupProgram, InstallsStopsOpensAndUninstallsTheGame) {
     ASSERT_NO_FATAL_FAILURE(startProgram(program, setupPath));
     auto pixelIn = [&](int id) {
@@ -347,14 +343,8 @@ TEST_F(SetupProgram, InstallsStopsOpensAndUninstallsTheGame) {
     EXPECT_FALSE(folderExists(groupFolder())) << "the Start-menu group is still there";
     EXPECT_EQ(recordedDir(), "") << "the registration record is still there";
 
-    ASSERT_NO_FATAL_FAILURE(browse("Program Files", [this](HWND tree, HTREEITEM current) {
-        HTREEITEM computer = treeItem(tree, TVGN_PARENT, treeItem(tree, TVGN_PARENT, current));
-        return childWith(tree, computer, fixedRoot);
-    }));
-    const std::string onFixedDrive = fixedRoot + "\\Torvane\\Vellomira";
-    EXPECT_TRUE(sameText(controlText(dialog, IDC_INSTALL_PATH), onFixedDrive))
-        << controlText(dialog, IDC_INSTALL_PATH);
-    ASSERT_NO_FATAL_FAILURE(stopInstall(IDC_CLOSE, onFixedDrive));
+    EXPECT_EQ(controlText(dialog, IDC_INSTALL_PATH), kGameFolder);
+    ASSERT_NO_FATAL_FAILURE(stopInstall(IDC_CLOSE, kGameFolder));
     EXPECT_EQ(program.exitCode(), 0u) << "setup did not end after Close";
 }
 
